@@ -1,0 +1,1 @@
+# The Windows program and the registry store; filled in by the next steps.

@@ -1,0 +1,17 @@
+#!/usr/bin/env bash
+# Runs every test: the native unit tests under ASan and UBSan, then the
+# Windows builds and the tests that run them under Wine.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/setup.sh
+
+cmake --preset host
+cmake --build --preset host
+ctest --preset host
+
+# The shipped configuration must build cleanly too (warnings are errors).
+cmake --preset windows
+cmake --build --preset windows
+
+cmake --preset windows-test
+cmake --build --preset windows-test
