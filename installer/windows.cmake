@@ -20,6 +20,7 @@ add_executable(KorvaneInstaller WIN32
   flow/win_main.cpp
   download/http_fetch.cpp
   progress/progress_window.cpp
+  shared/system_libraries.cpp
   res/installer.rc
 )
 target_include_directories(KorvaneInstaller PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/res ${CMAKE_CURRENT_BINARY_DIR}/res)
@@ -29,7 +30,9 @@ target_compile_definitions(KorvaneInstaller PRIVATE
   _WIN32_WINNT=0x0500 WINVER=0x0500 _WIN32_IE=0x0500)
 target_compile_options(KorvaneInstaller PRIVATE
   $<$<COMPILE_LANGUAGE:CXX>:-Os -ffunction-sections -fdata-sections>)
-target_link_libraries(KorvaneInstaller PRIVATE korvane_core wininet comctl32)
+# wininet and comctl32 are loaded at run time from the system folder
+# (shared/system_libraries.cpp); only known DLLs are imported.
+target_link_libraries(KorvaneInstaller PRIVATE korvane_core)
 target_link_options(KorvaneInstaller PRIVATE
   # No MinGW runtime DLL that a clean system lacks.
   -static

@@ -1,7 +1,5 @@
 #include "download/http_fetch.h"
 
-#include <windows.h>
-#include <wininet.h>
 #include <share.h>
 
 #include <cstdio>
@@ -9,6 +7,7 @@
 #include <new>
 
 #include "download/url_parts.h"
+#include "shared/system_libraries.h"
 
 std::uint32_t g_readChunkSize = 1024;
 
@@ -16,15 +15,16 @@ namespace {
 
 class InternetHandle {
  public:
-  explicit InternetHandle(HINTERNET handle) : handle_(handle) {}
+  InternetHandle(const WinInetApi& api, HINTERNET handle) : api_(api), handle_(handle) {}
   ~InternetHandle() {
-    if (handle_ != nullptr) InternetCloseHandle(handle_);
+    if (handle_ != nullptr) api_.InternetCloseHandle(handle_);
   }
   InternetHandle(const InternetHandle&) = delete;
   InternetHandle& operator=(const InternetHandle&) = delete;
   HINTERNET get() const { return handle_; }
 
  private:
+  const WinInetApi& api_;
   HINTERNET handle_;
 };
 
@@ -42,21 +42,21 @@ class OutputFile {
   std::FILE* file_;
 };
 
-bool IsSuccessStatus(HINTERNET request) {
+bool IsSuccessStatus(const WinInetApi& api, HINTERNET request) {
   DWORD status = 0;
   DWORD size = sizeof status;
-  if (!HttpQueryInfoA(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size, nullptr)) {
+  if (!api.HttpQueryInfoA(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size, nullptr)) {
     return false;
   }
   return status >= 200 && status <= 299;
 }
 
-std::int32_t AnnouncedLength(HINTERNET request) {
+std::int32_t AnnouncedLength(const WinInetApi& api, HINTERNET request) {
   // Zeroed first: without the header the query writes nothing, and the
   // conversion must not read stale text.
   char text[1024] = {};
   DWORD size = sizeof text;
-  HttpQueryInfoA(request, HTTP_QUERY_CONTENT_LENGTH, text, &size, nullptr);  // result not examined
+  api.HttpQueryInfoA(request, HTTP_QUERY_CONTENT_LENGTH, text, &size, nullptr);  // result not examined
   return ParseContentLength(text, sizeof text);
 }
 
@@ -72,21 +72,24 @@ FetchResult FetchUrlToFile(const char* url, const char* localPath, TransferProgr
   UrlParts parts;
   const FetchResult split = SplitUrl(url, parts);
   if (split != FETCH_OK) return split;
+  const WinInetApi* const loaded = WinInet();
+  if (loaded == nullptr) return FETCH_NO_INTERNET_LIBRARY;
+  const WinInetApi& api = *loaded;
 
   // Declared in acquisition order, so every exit releases the buffer, the
   // file, then the request, connection and session.
   // A session that failed to open shows up as a failed connect.
-  const InternetHandle session(InternetOpenA("KORVANE", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
-  const InternetHandle connection(InternetConnectA(session.get(), parts.host.c_str(), 80, nullptr, nullptr,
-                                                   INTERNET_SERVICE_HTTP, 0, 0));
+  const InternetHandle session(api, api.InternetOpenA("KORVANE", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
+  const InternetHandle connection(api, api.InternetConnectA(session.get(), parts.host.c_str(), 80, nullptr,
+                                                            nullptr, INTERNET_SERVICE_HTTP, 0, 0));
   if (connection.get() == nullptr) return FETCH_CONNECT_FAILED;
   const InternetHandle request(
-      HttpOpenRequestA(connection.get(), "GET", parts.path.c_str(), nullptr, nullptr, nullptr, 0, 0));
+      api, api.HttpOpenRequestA(connection.get(), "GET", parts.path.c_str(), nullptr, nullptr, nullptr, 0, 0));
   if (request.get() == nullptr) return FETCH_OPEN_REQUEST_FAILED;
-  if (!HttpSendRequestA(request.get(), nullptr, 0, nullptr, 0)) return FETCH_SEND_FAILED;
+  if (!api.HttpSendRequestA(request.get(), nullptr, 0, nullptr, 0)) return FETCH_SEND_FAILED;
   // An error page must never be stored as the requested file.
-  if (!IsSuccessStatus(request.get())) return FETCH_HTTP_ERROR;
-  const std::int32_t total = AnnouncedLength(request.get());
+  if (!IsSuccessStatus(api, request.get())) return FETCH_HTTP_ERROR;
+  const std::int32_t total = AnnouncedLength(api, request.get());
 
   const OutputFile file(_fsopen(localPath, "wb", _SH_DENYRW));
   if (file.get() == nullptr) return FETCH_FILE_FAILED;
@@ -97,7 +100,7 @@ FetchResult FetchUrlToFile(const char* url, const char* localPath, TransferProgr
   std::int64_t stored = 0;
   for (;;) {
     DWORD read = 0;
-    if (!InternetReadFile(request.get(), buffer.get(), chunkSize, &read)) return FETCH_READ_FAILED;
+    if (!api.InternetReadFile(request.get(), buffer.get(), chunkSize, &read)) return FETCH_READ_FAILED;
     if (read == 0) break;
     std::fwrite(buffer.get(), 1, read, file.get());  // write results are not examined
     stored += read;

@@ -11,6 +11,7 @@
 #include "flow/server_urls.h"
 #include "progress/progress_window.h"
 #include "res/resource.h"
+#include "shared/system_libraries.h"
 
 namespace {
 
@@ -29,6 +30,7 @@ int FailDownload() {
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+  RestrictLibrarySearch();
   LoadStringA(instance, IDS_TITLE, g_appTitle, sizeof g_appTitle);
 
   // Every path is composed before anything is created or requested: a temp

@@ -1,9 +1,8 @@
 #include "progress/progress_window.h"
 
-#include <commctrl.h>
-
 #include "progress/progress_math.h"
 #include "res/resource.h"
+#include "shared/system_libraries.h"
 
 HWND g_progressWindow = nullptr;
 std::int32_t g_progressWeight = 0;
@@ -22,7 +21,8 @@ bool RegisterProgressBarClass() {
   INITCOMMONCONTROLSEX controls = {};
   controls.dwSize = sizeof controls;
   controls.dwICC = ICC_PROGRESS_CLASS;
-  return InitCommonControlsEx(&controls) != FALSE;
+  const auto initCommonControls = InitCommonControlsExFunction();
+  return initCommonControls != nullptr && initCommonControls(&controls) != FALSE;
 }
 
 void OpenProgressWindow(HINSTANCE instance, HWND owner) {

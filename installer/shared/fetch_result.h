@@ -15,4 +15,5 @@ enum : FetchResult {
   FETCH_HTTP_ERROR = 11,          // status outside 200-299, or unreadable
   FETCH_FILE_FAILED = 12,         // the local file could not be created
   FETCH_NO_MEMORY = 13,           // the read buffer could not be allocated
+  FETCH_NO_INTERNET_LIBRARY = 14, // wininet.dll or one of its functions is missing
 };
