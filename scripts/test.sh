@@ -15,3 +15,8 @@ cmake --build --preset windows
 
 cmake --preset windows-test
 cmake --build --preset windows-test
+
+# TRegistry's GoogleTest runner, posix-thread-model build, under Wine.
+cmake --preset wine-gtest
+cmake --build --preset wine-gtest
+ctest --preset wine-gtest
