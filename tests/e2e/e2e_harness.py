@@ -1,0 +1,234 @@
+"""Runs KorvaneInstaller.exe once under Wine and collects what it did.
+
+One scenario: reset the temporary folder and the setup program's log,
+serve the given replies on 127.0.0.1:80 (or nothing: server=False), start
+the UI reader, run the installer with a time limit, then gather the exit
+code, the server's request log, the reader's report, the setup program's
+runs and the files left in the working folder.
+"""
+
+import fcntl
+import json
+import os
+import shutil
+import socket
+import struct
+import subprocess
+import sys
+import time
+from dataclasses import dataclass, field
+from typing import Callable, Dict, List, Optional
+
+from fault_server import FaultServer, Reply, Request
+from wine_session import WineSession, wait_for
+
+SETUP_PATH = "/archives/app/setup.exe"
+# (URL path, file name in builtin-contents), in the order the installer fetches them.
+CONTENT = [
+    ("/zq/res/Gallery_North/wave_short01.krv", "wave_short01.krv"),
+    ("/zq/res/Gallery_North/wave_short02.krv", "wave_short02.krv"),
+    ("/zq/res/galleryeastern/paperlanternwalks.krv", "paperlanternwalks.krv"),
+    ("/zq/res/marble/pebble.krv", "pebble.krv"),
+    ("/zq/res/Zeko/teaser.krv", "teaser.krv"),
+]
+ERROR_TEXT = ("ダウンロードできませんでした。\n"
+              "ネットワークが繋がっているかご確認ください。").encode("cp932")
+DIALOG_TEXT = "KORVANE 本体をダウンロード中です。".encode("cp932")
+
+SETUP_LOG = r"C:\korvane-setup-runs.log"
+SCRATCH = r"C:\korvane-e2e"
+CWD = r"C:\korvane-e2e\cwd"
+DEFAULT_TEMP = "C:\\korvane-e2e\\temp\\"
+
+
+@dataclass
+class SetupRun:
+    cmdline: str
+    module: str
+    cwd: str
+    tick: int           # GetTickCount when it started
+    finished: bool
+
+
+@dataclass
+class Run:
+    exit_code: Optional[int]
+    timed_out: bool
+    requests: List[Request]
+    events: List[dict]
+    setup_runs: List[SetupRun]
+    temp_dir: str           # Unix path of the temporary folder
+    work_dir: str           # Unix path of <temp>\korvane
+    seconds: float
+    screenshot: Optional[str] = None
+    stderr: bytes = b""
+
+    def of(self, kind: str) -> List[dict]:
+        return [e for e in self.events if e["ev"] == kind]
+
+    @property
+    def paths(self) -> List[str]:
+        return [r.path for r in self.requests]
+
+    def file(self, *parts: str) -> Optional[bytes]:
+        path = os.path.join(self.work_dir, *parts)
+        if not os.path.isfile(path):
+            return None
+        with open(path, "rb") as f:
+            return f.read()
+
+    def describe(self) -> str:
+        """Everything gathered, for failure messages."""
+        lines = [f"exit code {self.exit_code} (timed out: {self.timed_out}) after {self.seconds:.1f} s",
+                 "requests: " + ", ".join(f"{r.method} {r.path}" for r in self.requests),
+                 f"setup runs: {self.setup_runs}"]
+        lines += [json.dumps(e) for e in self.events if e["ev"] != "pos"][:40]
+        if self.stderr:
+            lines.append("wine stderr: " + self.stderr.decode(errors="replace")[-2000:])
+        return "\n".join(lines)
+
+
+def text(event: dict, key: str = "text") -> bytes:
+    return bytes.fromhex(event[key])
+
+
+def read_report(path: str) -> List[dict]:
+    events = []
+    if os.path.exists(path):
+        with open(path, "rb") as f:
+            for line in f.read().decode("ascii", errors="replace").splitlines():
+                try:
+                    events.append(json.loads(line))
+                except ValueError:
+                    pass  # a line cut short by a killed reader
+    return events
+
+
+def read_setup_runs(path: str) -> List[SetupRun]:
+    if not os.path.exists(path):
+        return []
+    with open(path, "rb") as f:
+        records = f.read().decode("cp932").split("run\r\n")[1:]
+    runs = []
+    for record in records:
+        fields = dict(line.split("=", 1) for line in record.split("\r\n") if "=" in line)
+        runs.append(SetupRun(fields.get("cmdline"), fields.get("module"), fields.get("cwd"),
+                             int(fields.get("tick", "0")), fields.get("exit") == "7"))
+    return runs
+
+
+def port_80_listening() -> bool:
+    with socket.socket() as probe:
+        probe.settimeout(1)
+        return probe.connect_ex(("127.0.0.1", 80)) == 0
+
+
+class InstallerRunner:
+    def __init__(self, session: WineSession, installer: str, reader: str, artifacts: str):
+        self.session = session
+        self.installer = installer
+        self.reader = reader
+        self.artifacts = artifacts
+        self.count = 0
+        os.makedirs(artifacts, exist_ok=True)
+        os.makedirs(session.unix_path(CWD), exist_ok=True)
+
+    def run(self, replies: Optional[Dict[str, Reply]] = None, server: bool = True,
+            temp: str = DEFAULT_TEMP, reader_args: List[str] = (), timeout: float = 60,
+            prepare: Optional[Callable[[str], None]] = None, screenshot: Optional[str] = None) -> Run:
+        """Runs the installer once; prepare(temp_dir) may plant files first."""
+        self.count += 1
+        session = self.session
+        temp_dir = session.unix_path(temp)
+        shutil.rmtree(temp_dir, ignore_errors=True)
+        os.makedirs(temp_dir)
+        setup_log = session.unix_path(SETUP_LOG)
+        if os.path.exists(setup_log):
+            os.remove(setup_log)
+        report = f"{SCRATCH}\\ui-{self.count}.jsonl"
+        stop = f"{SCRATCH}\\stop-{self.count}"
+        for path in (report, stop):
+            if os.path.exists(session.unix_path(path)):
+                os.remove(session.unix_path(path))
+        session.set_temp(temp)
+        if prepare:
+            prepare(temp_dir)
+
+        fault_server = None
+        if server:
+            fault_server = FaultServer().start()
+            fault_server.set_replies(replies or {})
+        elif port_80_listening():
+            raise RuntimeError("something listens on 127.0.0.1:80; the unreachable-server case needs it free")
+        reader = session.spawn([self.reader, report, stop] + list(reader_args))
+        try:
+            ready = wait_for(lambda: any(e["ev"] == "ready" for e in read_report(session.unix_path(report))), 30)
+            if not ready:
+                raise RuntimeError("the UI reader did not start")
+            start = time.monotonic()
+            installer = session.spawn_logged([self.installer], cwd=session.unix_path(CWD))
+            shot = None
+            if screenshot:
+                shot = self._screenshot(report, installer.process, screenshot)
+            exit_code, timed_out = installer.wait(timeout)
+            seconds = time.monotonic() - start
+            # Let the reader see the last window disappear, then stop it.
+            time.sleep(0.1)
+            with open(session.unix_path(stop), "w"):
+                pass
+            try:
+                reader.wait(15)
+            except subprocess.TimeoutExpired:
+                session.kill(reader)
+        finally:
+            session.kill(reader)
+            if fault_server:
+                fault_server.stop()
+        shutil.copy(session.unix_path(report), os.path.join(self.artifacts, f"ui-{self.count}.jsonl"))
+        return Run(exit_code=exit_code, timed_out=timed_out,
+                   requests=fault_server.requests if fault_server else [],
+                   events=read_report(session.unix_path(report)), setup_runs=read_setup_runs(setup_log),
+                   temp_dir=temp_dir, work_dir=os.path.join(temp_dir, "korvane"), seconds=seconds,
+                   screenshot=shot, stderr=installer.stderr())
+
+    def _screenshot(self, report: str, installer: subprocess.Popen, name: str) -> Optional[str]:
+        """Screenshot of the whole screen while the progress window is up."""
+        shown = wait_for(lambda: installer.poll() is not None or
+                         any(e["ev"] == "dialog" for e in read_report(self.session.unix_path(report))), 30)
+        if not shown or installer.poll() is not None:
+            return None
+        time.sleep(0.3)  # let the window paint its text and bar
+        path = os.path.join(self.artifacts, name)
+        self.session.screenshot(path)
+        return path
+
+
+def enter_private_network():
+    """Re-runs this program in a network namespace of its own, when possible.
+
+    Inside it 127.0.0.1:80 belongs to the tests alone: nothing else on the
+    machine can answer the installer's requests or block the port, and the
+    "server unreachable" case is certain. As root a network namespace is
+    enough; otherwise a user namespace maps the user to root inside it. Where
+    namespaces are not allowed the tests run in the machine's own network.
+    """
+    if os.environ.get("KORVANE_E2E_NETNS") or not shutil.which("unshare"):
+        return
+    flags = ["-n"] if os.geteuid() == 0 else ["-r", "-n"]
+    probe = subprocess.run(["unshare"] + flags + ["true"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    if probe.returncode != 0:
+        print("e2e: no private network namespace here; using the machine's loopback", file=sys.stderr)
+        return
+    env = dict(os.environ, KORVANE_E2E_NETNS="1")
+    os.execvpe("unshare", ["unshare"] + flags + [sys.executable] + sys.argv, env)
+
+
+def bring_loopback_up():
+    """A new network namespace starts with lo down."""
+    if os.environ.get("KORVANE_E2E_NETNS") != "1":
+        return
+    SIOCGIFFLAGS, SIOCSIFFLAGS, IFF_UP = 0x8913, 0x8914, 0x1
+    with socket.socket(socket.AF_INET, socket.SOCK_DGRAM) as s:
+        request = struct.pack("16sH14x", b"lo", 0)
+        flags = struct.unpack("16sH14x", fcntl.ioctl(s, SIOCGIFFLAGS, request))[1]
+        fcntl.ioctl(s, SIOCSIFFLAGS, struct.pack("16sH14x", b"lo", flags | IFF_UP))

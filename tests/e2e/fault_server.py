@@ -1,0 +1,221 @@
+"""A local HTTP download server with per-path fault injection.
+
+Used in-process by the end-to-end tests and from the command line by the
+demo. Every request is logged (order, method, path, version, User-Agent,
+headers). Each path answers as its Reply says:
+
+- status: any code; a non-2xx reply sends its body as the error page.
+- framing: "length" (Content-Length, connection kept alive), "close" (no
+  Content-Length, body delimited by closing the connection, HTTP/1.0
+  style) or "chunked" (Transfer-Encoding: chunked, no Content-Length).
+- reset_after=K: Content-Length of the whole body, K body bytes, then the
+  connection is reset (RST): a dropped connection.
+- cut_after=K: Content-Length of the whole body, K body bytes, then a clean
+  close (FIN): a body shorter than announced.
+- pace=(size, seconds): the body goes out in pieces of size bytes with a
+  pause before each, to keep the client busy for a while.
+
+Paths without a Reply get a 404 page.
+"""
+
+import argparse
+import http.server
+import os
+import socket
+import struct
+import sys
+import threading
+import time
+from dataclasses import dataclass, field
+from typing import Dict, List, Optional, Tuple
+
+
+@dataclass
+class Reply:
+    body: bytes
+    status: int = 200
+    framing: str = "length"
+    reset_after: Optional[int] = None
+    cut_after: Optional[int] = None
+    pace: Optional[Tuple[int, float]] = None
+
+
+@dataclass
+class Request:
+    index: int
+    method: str
+    path: str
+    version: str
+    user_agent: Optional[str]
+    headers: Dict[str, str] = field(default_factory=dict)
+    time: float = 0.0
+
+
+def error_page(status: int) -> Reply:
+    phrase = http.server.BaseHTTPRequestHandler.responses.get(status, ("Error",))[0]
+    page = f"<html><body><h1>{status} {phrase}</h1></body></html>\n".encode()
+    return Reply(body=page, status=status)
+
+
+class _Handler(http.server.BaseHTTPRequestHandler):
+    protocol_version = "HTTP/1.1"
+    server: "FaultServer"
+
+    def log_message(self, format, *args):  # noqa: A002 - the base class's name
+        if self.server.verbose:
+            sys.stderr.write("server: " + (format % args) + "\n")
+
+    def _serve(self):
+        self.server.log_request_line(self)
+        reply = self.server.reply_for(self.path)
+        if self.command != "GET":
+            reply = error_page(405)
+        body = reply.body if self.command != "HEAD" else b""
+        head = [f"HTTP/1.1 {reply.status} {self.responses.get(reply.status, ('X',))[0]}",
+                "Content-Type: application/octet-stream",
+                # Each run must reach the server; no client may answer from its cache.
+                "Cache-Control: no-store"]
+        if reply.framing == "length":
+            head.append(f"Content-Length: {len(reply.body)}")
+        elif reply.framing == "chunked":
+            head.append("Transfer-Encoding: chunked")
+        if reply.framing == "close":
+            head.append("Connection: close")
+            self.close_connection = True
+        self.wfile.write(("\r\n".join(head) + "\r\n\r\n").encode("ascii"))
+
+        limit = len(body)
+        for cut in (reply.reset_after, reply.cut_after):
+            if cut is not None:
+                limit = min(limit, cut)
+        self._send_body(body[:limit], reply)
+
+        if reply.reset_after is not None:
+            # Give the client time to read what was sent: a reset discards
+            # data still unread in its receive buffer.
+            time.sleep(0.3)
+            self.connection.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
+            self.connection.close()
+            self.close_connection = True
+        elif reply.cut_after is not None:
+            self.connection.shutdown(socket.SHUT_WR)
+            self.close_connection = True
+
+    def _send_body(self, body: bytes, reply: Reply):
+        size, pause = reply.pace if reply.pace else (max(len(body), 1), 0.0)
+        for start in range(0, len(body), size):
+            if pause:
+                time.sleep(pause)
+            piece = body[start:start + size]
+            if reply.framing == "chunked":
+                piece = b"%x\r\n%s\r\n" % (len(piece), piece)
+            self.wfile.write(piece)
+        if reply.framing == "chunked" and reply.reset_after is None and reply.cut_after is None:
+            self.wfile.write(b"0\r\n\r\n")
+
+    do_GET = _serve
+    do_HEAD = _serve
+    do_POST = _serve
+
+
+class FaultServer(http.server.ThreadingHTTPServer):
+    """ThreadingHTTPServer whose replies and request log the caller controls."""
+
+    daemon_threads = True
+    allow_reuse_address = True
+
+    def __init__(self, host: str = "127.0.0.1", port: int = 80, verbose: bool = False):
+        self.verbose = verbose
+        self._lock = threading.Lock()
+        self._replies: Dict[str, Reply] = {}
+        self._requests: List[Request] = []
+        self._thread: Optional[threading.Thread] = None
+        super().__init__((host, port), _Handler)
+
+    def set_replies(self, replies: Dict[str, Reply]):
+        with self._lock:
+            self._replies = dict(replies)
+
+    def reply_for(self, path: str) -> Reply:
+        with self._lock:
+            return self._replies.get(path) or error_page(404)
+
+    def log_request_line(self, handler: _Handler):
+        with self._lock:
+            self._requests.append(Request(
+                index=len(self._requests), method=handler.command, path=handler.path,
+                version=handler.request_version, user_agent=handler.headers.get("User-Agent"),
+                headers=dict(handler.headers.items()), time=time.monotonic()))
+
+    @property
+    def requests(self) -> List[Request]:
+        with self._lock:
+            return list(self._requests)
+
+    def start(self) -> "FaultServer":
+        self._thread = threading.Thread(target=self.serve_forever, kwargs={"poll_interval": 0.05},
+                                        daemon=True)
+        self._thread.start()
+        return self
+
+    def stop(self):
+        self.shutdown()
+        self.server_close()
+        if self._thread:
+            self._thread.join()
+
+    def __enter__(self):
+        return self.start()
+
+    def __exit__(self, *exc):
+        self.stop()
+
+
+def _main():
+    parser = argparse.ArgumentParser(description="Serve files from a folder, optionally slowly.")
+    parser.add_argument("root", help="folder whose files are served, URL path = relative path")
+    parser.add_argument("--host", default="127.0.0.1")
+    parser.add_argument("--port", type=int, default=80)
+    parser.add_argument("--pace", default=None, metavar="BYTES,SECONDS",
+                        help="send the body in pieces of BYTES with SECONDS before each")
+    parser.add_argument("--log", default=None, help="append one line per request to this file")
+    args = parser.parse_args()
+
+    pace = None
+    if args.pace:
+        size, pause = args.pace.split(",")
+        pace = (int(size), float(pause))
+    replies = {}
+    for folder, _, files in os.walk(args.root):
+        for name in files:
+            full = os.path.join(folder, name)
+            url = "/" + os.path.relpath(full, args.root).replace(os.sep, "/")
+            with open(full, "rb") as f:
+                replies[url] = Reply(body=f.read(), pace=pace)
+
+    server = FaultServer(args.host, args.port)
+    server.set_replies(replies)
+    logged = 0
+    server.start()
+    print(f"serving {len(replies)} files from {args.root} on http://{args.host}:{args.port}/", flush=True)
+    try:
+        while True:
+            time.sleep(0.1)
+            for request in server.requests[logged:]:
+                size = len(replies[request.path].body) if request.path in replies else None
+                line = (f"{request.method} {request.path} {request.version} "
+                        f"User-Agent={request.user_agent!r} bytes={size if size is not None else '404'}")
+                if args.log:
+                    with open(args.log, "a") as log:
+                        log.write(line + "\n")
+                else:
+                    print(line, flush=True)
+                logged += 1
+    except KeyboardInterrupt:
+        pass
+    finally:
+        server.stop()
+
+
+if __name__ == "__main__":
+    _main()

@@ -1,0 +1,451 @@
+"""End-to-end tests: KorvaneInstaller.exe under Wine against a local HTTP server.
+
+    python3 test_installer_e2e.py --installer EXE --setup-fixture EXE --ui-reader EXE
+                                  --prefix DIR --artifacts DIR [unittest arguments]
+    python3 test_installer_e2e.py --create-prefix DIR
+    python3 test_installer_e2e.py --remove-prefix DIR
+
+Each test group opens its own Xvfb display and wineserver on a prefix made
+once per ctest run. The installer's windows are read from another process
+by the UI reader (ui_reader.c); the program it starts is setup_fixture.c.
+"""
+
+import argparse
+import os
+import random
+import shutil
+import struct
+import sys
+import unittest
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+
+from e2e_harness import (CONTENT, CWD, DEFAULT_TEMP, DIALOG_TEXT, ERROR_TEXT, SETUP_PATH, InstallerRunner,  # noqa: E402
+                         Run, bring_loopback_up, enter_private_network, text)
+from fault_server import Reply, error_page  # noqa: E402
+from wine_session import WineSession, create_prefix  # noqa: E402
+
+ARGS = argparse.Namespace()
+
+WS_POPUP, WS_CHILD, WS_VISIBLE = 0x80000000, 0x40000000, 0x10000000
+WS_CLIPSIBLINGS, WS_BORDER, WS_GROUP = 0x04000000, 0x00800000, 0x00020000
+DS_3DLOOK, DS_SETFONT, DS_NOIDLEMSG, DS_CENTER = 0x4, 0x40, 0x100, 0x800
+SS_ICON, SS_NOPREFIX = 0x3, 0x80
+WS_EX_NOPARENTNOTIFY, WS_EX_CLIENTEDGE, WS_EX_CONTROLPARENT = 0x4, 0x200, 0x10000
+IDOK = 1
+BAR_MAX = 10000
+
+
+def body(seed: int, size: int) -> bytes:
+    return random.Random(seed).randbytes(size)
+
+
+def setup_bytes(size: int = 0) -> bytes:
+    """The setup fixture, padded with trailing bytes (ignored by the loader) to size."""
+    with open(ARGS.setup_fixture, "rb") as f:
+        data = f.read()
+    assert len(data) <= size or size == 0, "the setup fixture grew past the padded size"
+    return data + body(99, max(0, size - len(data)))
+
+
+# Content bodies: a multiple of the 1024-byte read, odd sizes, an empty body and one
+# above 102400 bytes, whose full chunks each move the bar by 0.
+CONTENT_SIZES = [3072, 20000, 1, 0, 150000]
+
+
+def standard_replies(**overrides: Reply):
+    replies = {SETUP_PATH: Reply(setup_bytes())}
+    for index, (path, _) in enumerate(CONTENT):
+        replies[path] = Reply(body(index, CONTENT_SIZES[index]))
+    for path, reply in overrides.items():
+        replies[path] = reply
+    return replies
+
+
+def windows_setup_path(temp: str) -> str:
+    return temp + "korvane\\setup.exe"
+
+
+def positions(run: Run):
+    """Bar positions in the order each poll thread saw them, one list per thread."""
+    threads = {}
+    for event in run.of("pos"):
+        threads.setdefault(event["thread"], []).append(event["v"])
+    return list(threads.values())
+
+
+def dialog_template_controls(exe: str, dialog_id: int = 103):
+    """(style, [(id, class or atom, style), ...]) from the extended dialog template in exe."""
+    import pefile  # Debian's python3-pefile
+    pe = pefile.PE(exe, fast_load=True)
+    pe.parse_data_directories([pefile.DIRECTORY_ENTRY["IMAGE_DIRECTORY_ENTRY_RESOURCE"]])
+    data = None
+    for kind in pe.DIRECTORY_ENTRY_RESOURCE.entries:
+        if kind.id == 5:  # RT_DIALOG
+            for entry in kind.directory.entries:
+                if entry.id == dialog_id:
+                    leaf = entry.directory.entries[0].data.struct
+                    data = pe.get_data(leaf.OffsetToData, leaf.Size)
+    if data is None:
+        raise AssertionError(f"no dialog {dialog_id} in {exe}")
+
+    def sz_or_ord(offset):
+        if struct.unpack_from("<H", data, offset)[0] == 0xFFFF:
+            return struct.unpack_from("<H", data, offset + 2)[0], offset + 4
+        end = offset
+        while struct.unpack_from("<H", data, end)[0]:
+            end += 2
+        return data[offset:end].decode("utf-16-le"), end + 2
+
+    version, signature, _, _, style, count = struct.unpack_from("<HHIIIH", data, 0)
+    if (version, signature) != (1, 0xFFFF):
+        raise AssertionError("dialog 103 is not an extended template")
+    offset = 26
+    for _ in range(3):  # menu, class, title
+        _, offset = sz_or_ord(offset)
+    if style & DS_SETFONT:
+        _, offset = sz_or_ord(offset + 6)  # point size, weight, italic, charset, then the face name
+    controls = []
+    for _ in range(count):
+        offset = (offset + 3) & ~3
+        _, _, control_style, _, _, _, _, control_id = struct.unpack_from("<IIIhhhhI", data, offset)
+        window_class, offset = sz_or_ord(offset + 24)
+        _, offset = sz_or_ord(offset)
+        extra = struct.unpack_from("<H", data, offset)[0]
+        offset += 2 + extra
+        controls.append((control_id, window_class, control_style))
+    return style, controls
+
+
+class InstallerTestCase(unittest.TestCase):
+    """One Wine session (display, wineserver) per test class."""
+
+    maxDiff = None
+
+    @classmethod
+    def setUpClass(cls):
+        cls.session = WineSession(ARGS.prefix)
+        cls.runner = InstallerRunner(cls.session, ARGS.installer, ARGS.ui_reader,
+                                     os.path.join(ARGS.artifacts, cls.__name__))
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.session.close()
+
+    def assert_exit(self, run: Run, code: int):
+        self.assertFalse(run.timed_out, "the installer hung\n" + run.describe())
+        self.assertEqual(run.exit_code, code, run.describe())
+
+    def assert_succeeded(self, run: Run, temp: str = DEFAULT_TEMP):
+        """Exit 0, no box, and the downloaded setup.exe started once, quoted, and waited for."""
+        self.assert_exit(run, 0)
+        self.assertEqual(run.of("box"), [], run.describe())
+        self.assertEqual(len(run.setup_runs), 1, run.describe())
+        setup = run.setup_runs[0]
+        self.assertEqual(setup.module.lower(), windows_setup_path(temp).lower())
+        self.assertEqual(setup.cmdline, '"' + windows_setup_path(temp) + '"')
+        self.assertEqual(setup.cwd.lower(), CWD.lower(), "the setup program gets the installer's directory")
+        self.assertTrue(setup.finished, "the installer returned before its setup program ended")
+
+    def assert_failed(self, run: Run, window_expected: bool = True):
+        """Exit 1 after exactly one error box, shown over the progress window; setup not started."""
+        self.assert_exit(run, 1)
+        boxes = run.of("box")
+        self.assertEqual(len(boxes), 1, run.describe())
+        box = boxes[0]
+        self.assertEqual(text(box, "caption"), b"KORVANE")
+        statics = [c for c in run.of("box_control") if bytes.fromhex(c["class"]).lower() == b"static"
+                   and c["text"]]
+        self.assertEqual([text(c) for c in statics], [ERROR_TEXT], run.describe())
+        # The message box's text static has id 0xFFFF, in Wine as in Windows.
+        self.assertEqual(statics[0]["id"] & 0xFFFF, 0xFFFF)
+        buttons = [c["id"] for c in run.of("box_control")
+                   if bytes.fromhex(c["class"]).lower() == b"button" and c["visible"]]
+        self.assertEqual(buttons, [IDOK], "MB_OK: one OK button")
+        dismiss = run.of("box_dismiss")[0]
+        if window_expected:
+            self.assertTrue(box["progress_visible"], "the box must come up over the progress window")
+            self.assertTrue(dismiss["progress_visible"], "the window must stay until the box is dismissed")
+            self.assertEqual(len(run.of("progress_gone")), 1, run.describe())
+            self.assertGreater(run.of("progress_gone")[0]["t"], dismiss["t"])
+        self.assertEqual(run.setup_runs, [], "a failed download must not start the setup program")
+
+    def assert_content(self, run: Run, replies, names):
+        for path, name in CONTENT:
+            if name in names:
+                self.assertEqual(run.file("builtin-contents", name), replies[path].body, name)
+
+
+class HappyPathTest(InstallerTestCase):
+    """One successful run against a well-behaved server, examined from several sides."""
+
+    @classmethod
+    def setUpClass(cls):
+        super().setUpClass()
+        cls.replies = standard_replies()
+        cls.run_ = cls.runner.run(cls.replies)
+
+    def test_requests(self):
+        run = self.run_
+        self.assertEqual(run.paths, [SETUP_PATH] + [path for path, _ in CONTENT], run.describe())
+        for request in run.requests:
+            self.assertEqual((request.method, request.version, request.user_agent),
+                             ("GET", "HTTP/1.1", "KORVANE"), request)
+            self.assertEqual(request.headers.get("Host"), "127.0.0.1")
+
+    def test_files_are_byte_exact_and_contents_flat(self):
+        run = self.run_
+        self.assertEqual(run.file("setup.exe"), self.replies[SETUP_PATH].body)
+        self.assertEqual(sorted(os.listdir(os.path.join(run.work_dir, "builtin-contents"))),
+                         sorted(name for _, name in CONTENT))
+        self.assert_content(run, self.replies, [name for _, name in CONTENT])
+        self.assertEqual(run.file("builtin-contents", "pebble.krv"), b"", "an empty body gives an empty file")
+
+    def test_setup_started_after_window_closed_and_exit_code_not_passed_on(self):
+        run = self.run_
+        self.assert_succeeded(run)  # exit 0 although the setup program exits with 7
+        gone = run.of("progress_gone")
+        self.assertEqual(len(gone), 1, run.describe())
+        # Same clock (GetTickCount) in both processes; the reader notices within a few ms.
+        self.assertLessEqual(gone[0]["tick"], run.setup_runs[0].tick,
+                             "the progress window must be closed before the setup program starts")
+
+    def test_progress_window(self):
+        run = self.run_
+        self.assertEqual(len(run.of("progress_found")), 1, run.describe())
+        dialog = run.of("dialog")[0]
+        self.assertEqual(text(dialog, "class"), b"#32770")
+        self.assertEqual(text(dialog), b"", "no caption")
+        # Added by the system to the template's styles: WS_VISIBLE (shown), WS_CLIPSIBLINGS
+        # (every top-level window), DS_3DLOOK and WS_EX_CONTROLPARENT (the dialog manager,
+        # Wine as Windows for programs marked 4.0 and later).
+        self.assertEqual(hex(dialog["style"]), hex(WS_POPUP | DS_CENTER | DS_NOIDLEMSG | DS_SETFONT |
+                                                   WS_VISIBLE | WS_CLIPSIBLINGS | DS_3DLOOK))
+        self.assertEqual(hex(dialog["exstyle"]),
+                         hex(WS_EX_CLIENTEDGE | WS_EX_NOPARENTNOTIFY | WS_EX_CONTROLPARENT))
+        left, top, right, bottom = dialog["rect"]
+        work = dialog["work"]
+        self.assertLessEqual(abs((left + right) - (work[0] + work[2])), 2, "DS_CENTER: centred horizontally")
+        self.assertLessEqual(abs((top + bottom) - (work[1] + work[3])), 2, "DS_CENTER: centred vertically")
+
+        controls = [(c["id"] if c["id"] != 0xFFFF else -1, text(c, "class").lower(), hex(c["style"]))
+                    for c in run.of("control")]
+        # The dialog manager turns a control's WS_BORDER into WS_EX_CLIENTEDGE, which the
+        # progress bar then drops (Wine's user32 and comctl32): the bar's WS_BORDER cannot
+        # be seen at run time, so the template is checked for it below.
+        self.assertEqual(controls, [
+            (2, b"static", hex(WS_CHILD | WS_VISIBLE | SS_ICON)),
+            (-1, b"static", hex(WS_CHILD | WS_VISIBLE | WS_GROUP | SS_NOPREFIX)),
+            (1000, b"msctls_progress32", hex(WS_CHILD | WS_VISIBLE)),
+        ])
+        self.assertEqual(text(run.of("control")[1]), DIALOG_TEXT)
+        self.assertEqual(run.of("icon")[0], {**run.of("icon")[0], "answered": 1, "loaded": 1}, "icon 107 shown")
+        _, template = dialog_template_controls(ARGS.installer)
+        self.assertEqual([(i & 0xFFFF, s & WS_BORDER) for i, _, s in template],
+                         [(2, 0), (0xFFFF, 0), (1000, WS_BORDER)])
+
+    def test_bar(self):
+        run = self.run_
+        self.assertEqual(run.of("range")[0], {**run.of("range")[0], "answered": 1, "low": 0, "high": BAR_MAX})
+        seen = positions(run)
+        self.assertTrue(seen, run.describe())
+        for values in seen:
+            self.assertEqual(values, sorted(values), "the bar never moves back")
+            self.assertTrue(all(0 <= v <= BAR_MAX for v in values))
+        self.assertIn(BAR_MAX, [values[-1] for values in seen],
+                      "the bar is full at the last pump before the window closes")
+        self.assertTrue(any(0 < v < BAR_MAX for values in seen for v in values), "the bar moves during downloads")
+
+
+class ServerVariantsTest(InstallerTestCase):
+    """Successful runs whose server or folders differ from the plain case."""
+
+    def test_bodies_without_content_length(self):
+        # setup.exe and teaser.krv end when the connection closes (HTTP/1.0 style);
+        # wave_short02.krv comes in chunked encoding. Neither announces a length.
+        replies = standard_replies(**{
+            SETUP_PATH: Reply(setup_bytes(), framing="close"),
+            CONTENT[1][0]: Reply(body(1, 20000), framing="chunked"),
+            CONTENT[4][0]: Reply(body(4, 150000), framing="close"),
+        })
+        run = self.runner.run(replies)
+        self.assert_succeeded(run)
+        self.assertEqual(run.file("setup.exe"), replies[SETUP_PATH].body)
+        self.assert_content(run, replies, [name for _, name in CONTENT])
+        self.assertIn(BAR_MAX, [values[-1] for values in positions(run)])
+
+    def test_leftover_working_folder_is_reused_and_overwritten(self):
+        def plant(temp_dir):
+            work = os.path.join(temp_dir, "korvane")
+            os.makedirs(os.path.join(work, "builtin-contents"))
+            # Longer than the new files: a file only partly overwritten would show.
+            with open(os.path.join(work, "setup.exe"), "wb") as f:
+                f.write(b"old" * 200000)
+            with open(os.path.join(work, "builtin-contents", "wave_short01.krv"), "wb") as f:
+                f.write(b"old" * 100000)
+            with open(os.path.join(work, "notes.txt"), "wb") as f:
+                f.write(b"left from an earlier run")
+
+        replies = standard_replies()
+        run = self.runner.run(replies, prepare=plant)
+        self.assert_succeeded(run)
+        self.assertEqual(run.file("setup.exe"), replies[SETUP_PATH].body)
+        self.assert_content(run, replies, [name for _, name in CONTENT])
+        self.assertEqual(run.file("notes.txt"), b"left from an earlier run",
+                         "a folder that still holds files is kept, not emptied")
+
+
+class FetchFailureTest(InstallerTestCase):
+    """Each kind of failed download: one box, exit 1, no setup program, no further requests."""
+
+    def test_server_unreachable(self):
+        run = self.runner.run(server=False)
+        self.assert_failed(run)
+        self.assertEqual(os.listdir(run.work_dir), [], "nothing stored; no contents folder")
+
+    def test_error_status_on_setup(self):
+        run = self.runner.run(standard_replies(**{SETUP_PATH: error_page(404)}))
+        self.assert_failed(run)
+        self.assertEqual(run.paths, [SETUP_PATH])
+        self.assertEqual(os.listdir(run.work_dir), [], "an error page is not stored as setup.exe")
+
+    def test_setup_body_shorter_than_announced(self):
+        # Content-Length of the whole file, 4096 bytes, then a clean close.
+        replies = standard_replies(**{SETUP_PATH: Reply(setup_bytes(), cut_after=4096)})
+        run = self.runner.run(replies)
+        self.assert_failed(run)
+        self.assertEqual(run.paths, [SETUP_PATH])
+        self.assertEqual(run.file("setup.exe"), replies[SETUP_PATH].body[:4096], "the partial file is kept")
+        self.assertFalse(os.path.exists(os.path.join(run.work_dir, "builtin-contents")))
+
+    def test_fourth_content_file_fails(self):
+        first_four = [SETUP_PATH] + [path for path, _ in CONTENT[:4]]
+        cases = {
+            "status 500": (error_page(500), None),
+            "connection reset after 3072 bytes": (Reply(body(3, 20000), reset_after=3072), 3072),
+        }
+        for label, (reply, kept) in cases.items():
+            with self.subTest(label):
+                replies = standard_replies(**{CONTENT[3][0]: reply})
+                run = self.runner.run(replies)
+                self.assert_failed(run)
+                self.assertEqual(run.paths, first_four, "the fifth file is never requested")
+                self.assertEqual(run.file("setup.exe"), replies[SETUP_PATH].body)
+                self.assert_content(run, replies, [name for _, name in CONTENT[:3]])
+                fourth = run.file("builtin-contents", CONTENT[3][1])
+                if kept is None:
+                    self.assertIsNone(fourth, "a failed status creates no file")
+                else:
+                    self.assertEqual(fourth, reply.body[:kept], "the file holds what had arrived")
+                self.assertIsNone(run.file("builtin-contents", CONTENT[4][1]))
+
+
+class TempPathTest(InstallerTestCase):
+    """Where the temporary folder is: spaces, and the length limits of the composed paths."""
+
+    @staticmethod
+    def temp_of_length(length: int) -> str:
+        """A folder path ending in a backslash, exactly length characters long."""
+        path = "C:\\korvane-e2e\\long\\"
+        while len(path) < length:
+            part = min(60, length - len(path) - 1)
+            if part < 1:  # one character left: lengthen the previous component
+                path = path[:-1] + "x\\"
+                continue
+            path += "d" * part + "\\"
+        assert len(path) == length
+        return path
+
+    def test_spaces_in_temp_path_start_only_the_real_setup(self):
+        temp = "C:\\Documents and Settings\\u\\Local Settings\\Temp\\"
+        # Started unquoted, this path would run C:\Documents.exe instead.
+        decoy = self.session.unix_path("C:\\Documents.exe")
+        shutil.copy(ARGS.setup_fixture, decoy)
+        try:
+            replies = standard_replies()
+            run = self.runner.run(replies, temp=temp)
+        finally:
+            os.remove(decoy)
+        self.assert_succeeded(run, temp)
+        self.assertEqual(run.file("setup.exe"), replies[SETUP_PATH].body)
+        self.assert_content(run, replies, [name for _, name in CONTENT])
+
+    def test_longest_temp_path_that_fits_every_file(self):
+        temp = self.temp_of_length(213)
+        self.assertEqual(len(temp + "korvane\\builtin-contents\\paperlanternwalks.krv"), 259)
+        replies = standard_replies()
+        run = self.runner.run(replies, temp=temp)
+        self.assert_succeeded(run, temp)
+        self.assert_content(run, replies, [name for _, name in CONTENT])
+
+    def test_temp_path_too_long_for_contents_folder(self):
+        run = self.runner.run(standard_replies(), temp=self.temp_of_length(235))
+        self.assert_failed(run, window_expected=False)
+        self.assertEqual(run.of("progress_found"), [], "no window before the path check")
+        self.assertEqual(run.requests, [], "no request before the path check")
+
+
+class ProgressWindowTest(InstallerTestCase):
+    """A slow download: every step of the bar, Esc, and a screenshot."""
+
+    def test_escape_is_ignored_and_bar_steps_follow_the_weights(self):
+        # setup.exe padded to k KiB, k a divisor of 9900: each 1024-byte chunk advances the
+        # bar by 9900 / k exactly. Each 10 KiB content file advances it by 10 per chunk.
+        # Served 1 KiB every 4 ms, the window stays up for a second or more.
+        k = min(d for d in range(1, 9901) if 9900 % d == 0 and d * 1024 >= len(setup_bytes()))
+        setup_step, content_size, pace = 9900 // k, 10 * 1024, (1024, 0.004)
+        replies = {SETUP_PATH: Reply(setup_bytes(k * 1024), pace=pace)}
+        for index, (path, _) in enumerate(CONTENT):
+            replies[path] = Reply(body(index, content_size), pace=pace)
+        run = self.runner.run(replies, reader_args=["--esc"], screenshot="progress.png")
+        self.assert_succeeded(run)
+        self.assertEqual(run.file("setup.exe"), replies[SETUP_PATH].body)
+
+        escape = run.of("esc")
+        self.assertEqual(len(escape), 1, run.describe())
+        self.assertEqual(len(run.of("progress_found")), 1, "Esc must not close the window")
+        after = [e["v"] for e in run.of("pos") if e["t"] > escape[0]["t"]]
+        self.assertTrue(after and max(after) == BAR_MAX, "the download goes on after Esc")
+
+        setup_steps = list(range(0, 9900 + 1, setup_step))
+        content_steps = list(range(9910, BAR_MAX + 1, 10))  # 500 more units; the bar stops at 10000
+        for values in positions(run):
+            self.assertEqual(values, sorted(values))
+            self.assertEqual(sorted(set(values) - set(setup_steps + content_steps)), [],
+                             "every position is a sum of whole per-chunk steps")
+            self.assertEqual(values[-1], BAR_MAX)
+        seen = set(v for values in positions(run) for v in values)
+        self.assertGreater(len(seen & set(setup_steps)), len(setup_steps) // 2,
+                           "the window is pumped after every chunk\n" + run.describe())
+        self.assertTrue(run.screenshot and os.path.getsize(run.screenshot) > 0, "screenshot taken")
+
+
+def main():
+    parser = argparse.ArgumentParser(add_help=False)
+    parser.add_argument("--create-prefix")
+    parser.add_argument("--remove-prefix")
+    parser.add_argument("--installer")
+    parser.add_argument("--setup-fixture")
+    parser.add_argument("--ui-reader")
+    parser.add_argument("--prefix")
+    parser.add_argument("--artifacts")
+    args, rest = parser.parse_known_args()
+    if args.create_prefix:
+        create_prefix(args.create_prefix)
+        return
+    if args.remove_prefix:
+        shutil.rmtree(args.remove_prefix, ignore_errors=True)
+        return
+    for name in ("installer", "setup_fixture", "ui_reader", "prefix", "artifacts"):
+        if not getattr(args, name):
+            parser.error(f"--{name.replace('_', '-')} is required")
+        if name != "artifacts" and not os.path.exists(getattr(args, name)):
+            parser.error(f"{getattr(args, name)} does not exist")
+    enter_private_network()
+    bring_loopback_up()
+    vars(ARGS).update(vars(args))
+    unittest.main(argv=[sys.argv[0], "-v"] + rest)
+
+
+if __name__ == "__main__":
+    main()
