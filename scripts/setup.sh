@@ -9,7 +9,7 @@ packages=(
   wine wine32:i386
   xvfb xauth xdotool imagemagick fonts-ipafont-gothic locales
   python3 python3-pefile
-  clang libclang-rt-14-dev
+  clang libclang-rt-14-dev llvm
   curl
 )
 

@@ -20,3 +20,8 @@ cmake --build --preset windows-test
 cmake --preset wine-gtest
 cmake --build --preset wine-gtest
 ctest --preset wine-gtest
+
+# libFuzzer targets for the parsers and path helpers, about 20 s each.
+cmake --preset fuzz
+cmake --build --preset fuzz
+ctest --preset fuzz
