@@ -28,8 +28,12 @@ target_compile_definitions(KorvaneInstaller PRIVATE
   KORVANE_DOWNLOAD_HOST="${KORVANE_DOWNLOAD_HOST}"
   # Declare only what Windows 2000 offers.
   _WIN32_WINNT=0x0500 WINVER=0x0500 _WIN32_IE=0x0500)
-target_compile_options(KorvaneInstaller PRIVATE
-  $<$<COMPILE_LANGUAGE:CXX>:-Os -ffunction-sections -fdata-sections>)
+# Size. Neither the program nor the logic it shares with the native tests
+# throws or catches, so no landing pads and no unwind tables are needed; with
+# exceptions off, a try or catch added later fails to compile.
+set(KORVANE_SIZE_OPTIONS -Os -ffunction-sections -fdata-sections -fno-exceptions -fno-asynchronous-unwind-tables)
+target_compile_options(KorvaneInstaller PRIVATE $<$<COMPILE_LANGUAGE:CXX>:${KORVANE_SIZE_OPTIONS}>)
+target_compile_options(korvane_core PRIVATE ${KORVANE_SIZE_OPTIONS})
 # wininet and comctl32 are loaded at run time from the system folder
 # (shared/system_libraries.cpp); only known DLLs are imported.
 target_link_libraries(KorvaneInstaller PRIVATE korvane_core)
@@ -43,3 +47,21 @@ target_link_options(KorvaneInstaller PRIVATE
   -Wl,--gc-sections -s
   # Byte-identical builds: no link timestamp.
   -Wl,--no-insert-timestamp)
+
+# libstdc++'s error paths call abort() directly. Each of them would throw an
+# exception that nothing catches, which ends in std::terminate and abort()
+# all the same; linked as they are, they bring in the exception classes, a
+# second (copy-on-write) std::string and the verbose terminate handler with
+# its name demangler, well over half of the program. What is lost is the
+# "terminate called after throwing ..." line on a console that a GUI program
+# does not have. (operator new still throws std::bad_alloc for the nothrow
+# form to catch.) Names as the 32-bit linker sees them: one more underscore.
+foreach(function IN ITEMS
+    _ZSt16__throw_bad_castv _ZSt17__throw_bad_allocv _ZSt18__throw_bad_typeidv
+    _ZSt19__throw_logic_errorPKc _ZSt19__throw_range_errorPKc _ZSt20__throw_domain_errorPKc
+    _ZSt20__throw_length_errorPKc _ZSt20__throw_out_of_rangePKc _ZSt21__throw_bad_exceptionv
+    _ZSt21__throw_runtime_errorPKc _ZSt22__throw_overflow_errorPKc _ZSt23__throw_underflow_errorPKc
+    _ZSt24__throw_invalid_argumentPKc _ZSt24__throw_out_of_range_fmtPKcz _ZSt28__throw_bad_array_new_lengthv
+    _ZN9__gnu_cxx27__verbose_terminate_handlerEv)
+  target_link_options(KorvaneInstaller PRIVATE "LINKER:--defsym,_${function}=_abort")
+endforeach()
