@@ -1,0 +1,464 @@
+#!/usr/bin/python3
+"""Audits KorvaneInstaller.exe as a file: headers, imports, resources, the
+built-in error text and the size.
+
+Usage: audit_exe.py KorvaneInstaller.exe
+
+Prints one line per check group, with every deviation found under it, and
+exits 1 when anything deviates. Needs Debian's python3-pefile.
+"""
+
+import os
+import struct
+import sys
+import xml.etree.ElementTree as ElementTree
+
+import pefile
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+POST_WIN2000_LIST = os.path.join(HERE, "post_win2000_functions.txt")
+
+SIZE_LIMIT = 256 * 1024
+
+# wininet and comctl32 are loaded at run time from the system folder, so they
+# must not appear here; neither may any MinGW or C++ runtime DLL.
+ALLOWED_DLLS = {"kernel32.dll", "user32.dll", "advapi32.dll", "msvcrt.dll"}
+
+LANG_JAPANESE = 1041
+LANG_ENGLISH_US = 1033
+
+RT_ICON, RT_STRING, RT_DIALOG, RT_GROUP_ICON, RT_MANIFEST = 3, 6, 5, 14, 24
+
+IDS_TITLE = 103
+IDD_PROGRESS = 103
+IDI_APP = 107
+
+WS_POPUP, WS_CHILD, WS_VISIBLE = 0x80000000, 0x40000000, 0x10000000
+WS_BORDER, WS_GROUP = 0x00800000, 0x00020000
+DS_SETFONT, DS_NOIDLEMSG, DS_CENTER = 0x0040, 0x0100, 0x0800
+WS_EX_NOPARENTNOTIFY, WS_EX_CLIENTEDGE = 0x0004, 0x0200
+SS_ICON, SS_NOPREFIX = 0x0003, 0x0080
+STATIC_CLASS_ATOM = 0x0082
+
+DIALOG = {
+    "style": WS_POPUP | DS_CENTER | DS_NOIDLEMSG | DS_SETFONT,
+    "exstyle": WS_EX_CLIENTEDGE | WS_EX_NOPARENTNOTIFY,
+    "rect": (22, 17, 207, 33),
+    "menu": "",
+    "class": "",
+    "title": "",
+    "font": (9, 0, 0, 0, "System"),  # points, weight, italic, charset, face
+}
+
+# In template order. Control id -1 is stored as a 32-bit -1.
+CONTROLS = [
+    {"id": 2, "class": STATIC_CLASS_ATOM, "style": WS_CHILD | WS_VISIBLE | SS_ICON,
+     "rect": (5, 2, 20, 20), "title": IDI_APP},
+    {"id": 0xFFFFFFFF, "class": STATIC_CLASS_ATOM, "style": WS_CHILD | WS_VISIBLE | WS_GROUP | SS_NOPREFIX,
+     "rect": (26, 5, 142, 8), "title": "KORVANE 本体をダウンロード中です。"},
+    {"id": 1000, "class": "msctls_progress32", "style": WS_CHILD | WS_VISIBLE | WS_BORDER,
+     "rect": (4, 18, 198, 10), "title": ""},
+]
+
+ICON_SIZES = {32, 16}
+ICON_BITS = 8
+
+ASM_V1 = "{urn:schemas-microsoft-com:asm.v1}"
+ASM_V3 = "{urn:schemas-microsoft-com:asm.v3}"
+
+ERROR_TEXT = ("ダウンロードできませんでした。\n"
+              "ネットワークが繋がっているかご確認ください。").encode("cp932")
+ERROR_TEXT_LENGTH = 75
+
+
+# ---------------------------------------------------------------- helpers
+
+class TemplateReader:
+    """Reads a little-endian resource template; every read is bounds-checked."""
+
+    def __init__(self, data):
+        self.data = data
+        self.offset = 0
+
+    def unpack(self, fmt):
+        size = struct.calcsize(fmt)
+        if self.offset + size > len(self.data):
+            raise ValueError(f"template ends at byte {len(self.data)}, needed {self.offset + size}")
+        values = struct.unpack_from(fmt, self.data, self.offset)
+        self.offset += size
+        return values if len(values) > 1 else values[0]
+
+    def text(self):
+        """A zero-terminated UTF-16 text."""
+        end = self.offset
+        while True:
+            if end + 2 > len(self.data):
+                raise ValueError("unterminated text in template")
+            if self.data[end:end + 2] == b"\0\0":
+                break
+            end += 2
+        value = self.data[self.offset:end].decode("utf-16-le")
+        self.offset = end + 2
+        return value
+
+    def text_or_ordinal(self):
+        """sz_Or_Ord: 0 (empty), 0xFFFF and a 16-bit ordinal, or a text."""
+        first = struct.unpack_from("<H", self.data, self.offset)[0] if self.offset + 2 <= len(self.data) else None
+        if first == 0xFFFF:
+            self.offset += 2
+            return self.unpack("<H")
+        return self.text()
+
+    def align(self, boundary):
+        self.offset = (self.offset + boundary - 1) // boundary * boundary
+
+
+def describe(value):
+    if isinstance(value, int):
+        return f"0x{value:X}"
+    return repr(value)
+
+
+def resource_table(pe):
+    """{(type, id, language): bytes}; named entries are reported as problems."""
+    table, problems = {}, []
+    root = getattr(pe, "DIRECTORY_ENTRY_RESOURCE", None)
+    if root is None:
+        return table, ["no resource directory"]
+    for type_entry in root.entries:
+        for id_entry in type_entry.directory.entries:
+            for lang_entry in id_entry.directory.entries:
+                type_key = type_entry.id if type_entry.name is None else str(type_entry.name)
+                id_key = id_entry.id if id_entry.name is None else str(id_entry.name)
+                if type_entry.name is not None or id_entry.name is not None:
+                    problems.append(f"named resource {type_key}/{id_key}: only numbered resources are expected")
+                entry = lang_entry.data.struct
+                table[(type_key, id_key, lang_entry.id)] = pe.get_data(entry.OffsetToData, entry.Size)
+    return table, problems
+
+
+# ---------------------------------------------------------------- checks
+
+def check_headers(pe):
+    problems = []
+    if pe.FILE_HEADER.Machine != pefile.MACHINE_TYPE["IMAGE_FILE_MACHINE_I386"]:
+        problems.append(f"machine {pe.FILE_HEADER.Machine:#x}, expected i386 (0x14c)")
+    optional = pe.OPTIONAL_HEADER
+    if optional.Subsystem != pefile.SUBSYSTEM_TYPE["IMAGE_SUBSYSTEM_WINDOWS_GUI"]:
+        problems.append(f"subsystem {optional.Subsystem}, expected the Windows GUI (2)")
+    subsystem = (optional.MajorSubsystemVersion, optional.MinorSubsystemVersion)
+    if subsystem != (5, 0):
+        problems.append(f"subsystem version {subsystem[0]}.{subsystem[1]}, expected 5.0")
+    os_version = (optional.MajorOperatingSystemVersion, optional.MinorOperatingSystemVersion)
+    if os_version != (5, 0):
+        problems.append(f"OS version {os_version[0]}.{os_version[1]}, expected 5.0")
+    return problems
+
+
+def imported_functions(pe):
+    """[(dll in lower case, function name or None for an ordinal import, ordinal)]."""
+    result = []
+    for attribute in ("DIRECTORY_ENTRY_IMPORT", "DIRECTORY_ENTRY_DELAY_IMPORT"):
+        for library in getattr(pe, attribute, []):
+            dll = library.dll.decode("ascii", "replace").lower()
+            if not library.imports:
+                result.append((dll, "", None))
+            for function in library.imports:
+                name = function.name.decode("ascii", "replace") if function.name else None
+                result.append((dll, name, function.ordinal))
+    return result
+
+
+def check_import_dlls(imports):
+    problems = []
+    for dll in sorted({dll for dll, _, _ in imports}):
+        if dll not in ALLOWED_DLLS:
+            problems.append(f"imports {dll}; allowed: {', '.join(sorted(ALLOWED_DLLS))}")
+    for dll, name, ordinal in imports:
+        if name is None:
+            problems.append(f"{dll}: import by ordinal {ordinal}, which cannot be checked by name")
+    return problems
+
+
+def load_post_win2000_list(path):
+    """{(dll, function): (minimum, documentation)}; a malformed line raises."""
+    table = {}
+    with open(path, encoding="utf-8") as list_file:
+        for number, line in enumerate(list_file, 1):
+            line = line.strip()
+            if not line or line.startswith("#"):
+                continue
+            fields = [field.strip() for field in line.split("|")]
+            if len(fields) != 5 or not all(fields) or not fields[1].endswith(".dll") \
+                    or fields[4] not in ("checked", "memory"):
+                raise ValueError(f"{path}:{number}: expected 'function | dll | minimum | page | checked|memory'")
+            function, dll, minimum, page, _ = fields
+            if (dll.lower(), function) in table:
+                raise ValueError(f"{path}:{number}: {function} is listed twice")
+            table[(dll.lower(), function)] = (minimum, page)
+    return table
+
+
+def check_post_win2000_imports(imports, table):
+    problems = []
+    for dll, name, _ in imports:
+        if not name:
+            continue
+        if (dll, name) in table:
+            minimum, page = table[(dll, name)]
+            problems.append(f"{dll}!{name} needs {minimum} ({page})")
+        elif dll == "msvcrt.dll" and (name.endswith("_s") or name.endswith("_s_l")):
+            problems.append(f"{dll}!{name}: a bounds-checked CRT function, absent from Windows 2000's msvcrt.dll")
+    return problems
+
+
+def check_resource_set(table):
+    """Exactly the string block, the dialog, the icon group, its images and the manifest."""
+    problems = []
+    expected = {(RT_STRING, IDS_TITLE // 16 + 1, LANG_JAPANESE), (RT_DIALOG, IDD_PROGRESS, LANG_JAPANESE),
+                (RT_GROUP_ICON, IDI_APP, LANG_JAPANESE), (RT_MANIFEST, 1, LANG_ENGLISH_US)}
+    group = table.get((RT_GROUP_ICON, IDI_APP, LANG_JAPANESE))
+    if group is not None:
+        try:
+            for entry in icon_group_entries(group):
+                expected.add((RT_ICON, entry["id"], LANG_JAPANESE))
+        except ValueError:
+            pass  # reported by check_icon
+    for key in sorted(set(table) - expected, key=str):
+        problems.append(f"unexpected resource type {key[0]} id {key[1]} language {key[2]}")
+    for key in sorted(expected - set(table), key=str):
+        problems.append(f"missing resource type {key[0]} id {key[1]} language {key[2]}")
+    return problems
+
+
+def check_string_table(table):
+    data = table.get((RT_STRING, IDS_TITLE // 16 + 1, LANG_JAPANESE))
+    if data is None:
+        return [f"no string block {IDS_TITLE // 16 + 1} in language {LANG_JAPANESE}"]
+    problems, reader = [], TemplateReader(data)
+    try:
+        for slot in range(16):
+            length = reader.unpack("<H")
+            text = data[reader.offset:reader.offset + 2 * length].decode("utf-16-le")
+            reader.offset += 2 * length
+            string_id = (IDS_TITLE // 16) * 16 + slot
+            if string_id == IDS_TITLE and text != "KORVANE":
+                problems.append(f"string {string_id} is {text!r}, expected 'KORVANE'")
+            elif string_id != IDS_TITLE and text:
+                problems.append(f"unexpected string {string_id}: {text!r}")
+    except (ValueError, UnicodeDecodeError) as error:
+        problems.append(f"string block: {error}")
+    return problems
+
+
+def compare(problems, what, actual, expected):
+    if actual != expected:
+        problems.append(f"{what} is {describe(actual)}, expected {describe(expected)}")
+
+
+def check_dialog(table):
+    data = table.get((RT_DIALOG, IDD_PROGRESS, LANG_JAPANESE))
+    if data is None:
+        return [f"no dialog {IDD_PROGRESS} in language {LANG_JAPANESE}"]
+    problems, reader = [], TemplateReader(data)
+    try:
+        version, signature = reader.unpack("<HH")
+        if (version, signature) != (1, 0xFFFF):
+            return [f"not an extended dialog template (version {version}, signature {signature:#x})"]
+        help_id, exstyle, style, count = reader.unpack("<IIIH")
+        rect = reader.unpack("<hhhh")
+        compare(problems, "dialog help id", help_id, 0)
+        compare(problems, "dialog style", style, DIALOG["style"])
+        compare(problems, "dialog extended style", exstyle, DIALOG["exstyle"])
+        compare(problems, "dialog position and size", rect, DIALOG["rect"])
+        compare(problems, "dialog menu", reader.text_or_ordinal(), DIALOG["menu"])
+        compare(problems, "dialog class", reader.text_or_ordinal(), DIALOG["class"])
+        compare(problems, "dialog title", reader.text(), DIALOG["title"])
+        if style & DS_SETFONT:
+            points, weight, italic, charset = reader.unpack("<HHBB")
+            font = (points, weight, italic, charset, reader.text())
+            compare(problems, "dialog font (points, weight, italic, charset, face)", font, DIALOG["font"])
+        compare(problems, "number of controls", count, len(CONTROLS))
+        for index in range(count):
+            reader.align(4)
+            help_id, exstyle, style = reader.unpack("<III")
+            rect = reader.unpack("<hhhh")
+            control_id = reader.unpack("<I")
+            window_class = reader.text_or_ordinal()
+            title = reader.text_or_ordinal()
+            extra = reader.unpack("<H")
+            reader.offset += extra
+            if index >= len(CONTROLS):
+                continue
+            want, name = CONTROLS[index], f"control {index + 1}"
+            compare(problems, f"{name} id", control_id, want["id"])
+            if isinstance(want["class"], str) and isinstance(window_class, str):
+                # Windows looks window classes up without regard to case, and
+                # windres stores class names upper-cased.
+                compare(problems, f"{name} class", window_class.lower(), want["class"].lower())
+            else:
+                compare(problems, f"{name} class", window_class, want["class"])
+            compare(problems, f"{name} style", style, want["style"])
+            compare(problems, f"{name} extended style", exstyle, 0)
+            compare(problems, f"{name} help id", help_id, 0)
+            compare(problems, f"{name} position and size", rect, want["rect"])
+            compare(problems, f"{name} title", title, want["title"])
+            compare(problems, f"{name} creation data size", extra, 0)
+        rest = data[reader.offset:]
+        if len(rest) >= 4 or rest.strip(b"\0"):
+            problems.append(f"{len(rest)} bytes after the last control")
+    except (ValueError, UnicodeDecodeError) as error:
+        problems.append(f"dialog template: {error}")
+    return problems
+
+
+def icon_group_entries(data):
+    reader = TemplateReader(data)
+    reserved, kind, count = reader.unpack("<HHH")
+    if reserved != 0 or kind != 1:
+        raise ValueError(f"icon group header reserved {reserved} type {kind}, expected 0 and 1")
+    entries = []
+    for _ in range(count):
+        width, height, colours, reserved, planes, bits, size, icon_id = reader.unpack("<BBBBHHIH")
+        entries.append({"width": width or 256, "height": height or 256, "colours": colours,
+                        "reserved": reserved, "planes": planes, "bits": bits, "size": size, "id": icon_id})
+    if reader.offset != len(data):
+        raise ValueError(f"icon group is {len(data)} bytes, its {count} entries take {reader.offset}")
+    return entries
+
+
+def check_icon(table):
+    group = table.get((RT_GROUP_ICON, IDI_APP, LANG_JAPANESE))
+    if group is None:
+        return [f"no icon group {IDI_APP} in language {LANG_JAPANESE}"]
+    problems = []
+    try:
+        entries = icon_group_entries(group)
+    except ValueError as error:
+        return [str(error)]
+    sizes = sorted((entry["width"], entry["height"]) for entry in entries)
+    if sizes != sorted((size, size) for size in ICON_SIZES):
+        problems.append(f"icon images {sizes}, expected exactly one each of {sorted(ICON_SIZES)} square")
+    for entry in entries:
+        name = f"icon {entry['width']}x{entry['height']} (image {entry['id']})"
+        compare(problems, f"{name} bits per pixel", entry["bits"], ICON_BITS)
+        compare(problems, f"{name} colour count (0 means 256)", entry["colours"], 0)
+        compare(problems, f"{name} planes", entry["planes"], 1)
+        compare(problems, f"{name} reserved byte", entry["reserved"], 0)
+        image = table.get((RT_ICON, entry["id"], LANG_JAPANESE))
+        if image is None:
+            problems.append(f"{name}: no icon image {entry['id']} in language {LANG_JAPANESE}")
+            continue
+        compare(problems, f"{name} size in the group", entry["size"], len(image))
+        if len(image) < 40:
+            problems.append(f"{name}: {len(image)} bytes, too short for a bitmap header")
+            continue
+        header_size, width, height, planes, bits, compression, _, _, _, used, _ = \
+            struct.unpack_from("<IiiHHIIiiII", image)
+        compare(problems, f"{name} header size", header_size, 40)
+        # The height of an icon bitmap counts the colour and the mask rows.
+        compare(problems, f"{name} bitmap width and height", (width, height),
+                (entry["width"], 2 * entry["height"]))
+        compare(problems, f"{name} bitmap planes", planes, 1)
+        compare(problems, f"{name} bitmap bits per pixel", bits, ICON_BITS)
+        compare(problems, f"{name} bitmap compression", compression, 0)
+        palette = (used or 1 << ICON_BITS) * 4
+        colour_rows = (entry["width"] * ICON_BITS + 31) // 32 * 4 * entry["height"]
+        mask_rows = (entry["width"] + 31) // 32 * 4 * entry["height"]
+        compare(problems, f"{name} image length", len(image), header_size + palette + colour_rows + mask_rows)
+    return problems
+
+
+def check_manifest(table):
+    data = table.get((RT_MANIFEST, 1, LANG_ENGLISH_US))
+    if data is None:
+        return [f"no manifest 1 in language {LANG_ENGLISH_US}"]
+    problems = []
+    try:
+        root = ElementTree.fromstring(data)
+    except ElementTree.ParseError as error:
+        return [f"manifest is not well-formed XML: {error}"]
+
+    def only_child(element, tag, path):
+        children = list(element)
+        if [child.tag for child in children] != [tag]:
+            problems.append(f"{path} holds {[child.tag for child in children]}, expected only {tag}")
+        return next((child for child in children if child.tag == tag), None)
+
+    def no_text(element, path):
+        if (element.text or "").strip() or (element.tail or "").strip():
+            problems.append(f"{path} carries text")
+
+    compare(problems, "manifest root", root.tag, ASM_V1 + "assembly")
+    compare(problems, "assembly attributes", dict(root.attrib), {"manifestVersion": "1.0"})
+    no_text(root, "assembly")
+    path = "assembly"
+    element = root
+    for tag in ("trustInfo", "security", "requestedPrivileges", "requestedExecutionLevel"):
+        element = only_child(element, ASM_V3 + tag, path)
+        path += "/" + tag
+        if element is None:
+            return problems
+        no_text(element, path)
+        if tag != "requestedExecutionLevel":
+            compare(problems, f"{path} attributes", dict(element.attrib), {})
+    compare(problems, "requestedExecutionLevel attributes", dict(element.attrib),
+            {"level": "highestAvailable", "uiAccess": "false"})
+    if list(element):
+        problems.append("requestedExecutionLevel has children")
+    return problems
+
+
+def check_error_text(pe):
+    problems = []
+    if len(ERROR_TEXT) != ERROR_TEXT_LENGTH:
+        problems.append(f"the expected text encodes to {len(ERROR_TEXT)} bytes, not {ERROR_TEXT_LENGTH}")
+    # The program's own data, not its resources.
+    data = b"".join(section.get_data() for section in pe.sections
+                    if not section.Name.rstrip(b"\0").startswith(b".rsrc"))
+    if ERROR_TEXT + b"\0" not in data:
+        problems.append(f"the {len(ERROR_TEXT)}-byte CP932 error text (terminated) is not in the program's data")
+    if ERROR_TEXT.replace(b"\n", b"\r\n") in data:
+        problems.append("the error text is stored with a CR LF line break")
+    return problems
+
+
+def check_size(size):
+    return [f"{size} bytes is over the limit of {SIZE_LIMIT}"] if size > SIZE_LIMIT else []
+
+
+def main(argv):
+    if len(argv) != 2:
+        print(__doc__.strip(), file=sys.stderr)
+        return 2
+    path = argv[1]
+    size = os.path.getsize(path)
+    pe = pefile.PE(path)
+    imports = imported_functions(pe)
+    resources, naming_problems = resource_table(pe)
+    groups = [
+        ("headers: i386, GUI, subsystem and OS version 5.0", check_headers(pe)),
+        ("imported DLLs", check_import_dlls(imports)),
+        ("no function newer than Windows 2000",
+         check_post_win2000_imports(imports, load_post_win2000_list(POST_WIN2000_LIST))),
+        ("resource set", naming_problems + check_resource_set(resources)),
+        ("string table", check_string_table(resources)),
+        ("dialog 103", check_dialog(resources)),
+        ("icon 107", check_icon(resources)),
+        ("manifest", check_manifest(resources)),
+        ("CP932 error text", check_error_text(pe)),
+        (f"size under {SIZE_LIMIT // 1024} KiB", check_size(size)),
+    ]
+    failed = 0
+    for title, problems in groups:
+        print(f"{'FAIL' if problems else 'ok  '} {title}")
+        for problem in problems:
+            print(f"       {problem}")
+        failed += bool(problems)
+    print(f"size: {size} bytes ({size / 1024:.1f} KiB)")
+    print(f"imports: {len(imports)} functions from {', '.join(sorted({dll for dll, _, _ in imports}))}")
+    return 1 if failed else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv))
