@@ -20,6 +20,7 @@ add_executable(KorvaneInstaller WIN32
   flow/win_main.cpp
   download/http_fetch.cpp
   progress/progress_window.cpp
+  shared/allocation.cpp
   shared/system_libraries.cpp
   res/installer.rc
 )
