@@ -25,3 +25,6 @@ ctest --preset wine-gtest
 cmake --preset fuzz
 cmake --build --preset fuzz
 ctest --preset fuzz
+
+# KorvaneInstaller.exe under Wine against a local HTTP server (tests/e2e).
+ctest --preset windows-test

@@ -160,7 +160,8 @@ class InstallerRunner:
             fault_server.set_replies(replies or {})
         elif port_80_listening():
             raise RuntimeError("something listens on 127.0.0.1:80; the unreachable-server case needs it free")
-        reader = session.spawn([self.reader, report, stop] + list(reader_args))
+        # The reader keeps an error box up for 300 ms before pressing OK.
+        reader = session.spawn([self.reader, report, stop, "--box-delay", "300"] + list(reader_args))
         try:
             ready = wait_for(lambda: any(e["ev"] == "ready" for e in read_report(session.unix_path(report))), 30)
             if not ready:
@@ -203,7 +204,7 @@ class InstallerRunner:
         return path
 
 
-def enter_private_network():
+def enter_private_network(note: str = "e2e"):
     """Re-runs this program in a network namespace of its own, when possible.
 
     Inside it 127.0.0.1:80 belongs to the tests alone: nothing else on the
@@ -217,7 +218,7 @@ def enter_private_network():
     flags = ["-n"] if os.geteuid() == 0 else ["-r", "-n"]
     probe = subprocess.run(["unshare"] + flags + ["true"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     if probe.returncode != 0:
-        print("e2e: no private network namespace here; using the machine's loopback", file=sys.stderr)
+        print(f"{note}: no private network namespace here; using the machine's loopback", file=sys.stderr)
         return
     env = dict(os.environ, KORVANE_E2E_NETNS="1")
     os.execvpe("unshare", ["unshare"] + flags + [sys.executable] + sys.argv, env)

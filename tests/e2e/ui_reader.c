@@ -7,10 +7,10 @@
  *
  * It runs until STOPFILE exists (the test creates it once the installer has
  * exited) or the time limit passes. What it does:
- *   - finds the progress window: a top-level "#32770" of another process
- *     with a child 1000 of class "msctls_progress32"; once it is visible,
- *     dumps the dialog and its controls in Z order (creation order) and
- *     reads the bar's range;
+ *   - finds the progress window: a shown top-level "#32770" of another
+ *     process with a child 1000 of class "msctls_progress32"; dumps the
+ *     dialog and its controls in Z order (creation order) and reads the
+ *     bar's range;
  *   - polls the bar's position with PBM_GETPOS from two threads. A
  *     cross-process SendMessage is answered only while the installer pumps,
  *     so each answer is the position at one pump; with two senders one
@@ -142,7 +142,8 @@ static BOOL CALLBACK Visit(HWND window, LPARAM parameter)
 {
     Found *found = (Found *)parameter;
     HWND bar;
-    if (!IsForeign(window) || !HasClass(window, "#32770"))
+    /* Only shown windows: a dialog still being created may lack its controls. */
+    if (!IsForeign(window) || !HasClass(window, "#32770") || !IsWindowVisible(window))
         return TRUE;
     bar = GetDlgItem(window, PROGRESS_BAR_ID);
     if (bar && HasClass(bar, "msctls_progress32")) {
@@ -242,7 +243,7 @@ int main(int argc, char **argv)
     int pressEsc = 0, escDone = 0, i;
     DWORD boxDelay = 0, timeout = 120000;
     HWND progress = NULL, boxesSeen[MAX_BOXES];
-    int boxesSeenCount = 0, progressWindows = 0, dumped = 0;
+    int boxesSeenCount = 0, progressWindows = 0;
     LONG answersAtShow = 0;
     HANDLE threads[POLL_THREADS];
 
@@ -278,12 +279,8 @@ int main(int argc, char **argv)
 
         if (found.progress && found.progress != progress) {
             progress = found.progress;
-            dumped = 0;
             ++progressWindows;
-            Report("\"ev\":\"progress_found\",\"visible\":%d", IsWindowVisible(progress) ? 1 : 0);
-        }
-        if (progress && !dumped && IsWindowVisible(progress)) {
-            dumped = 1;
+            Report("\"ev\":\"progress_found\"");
             ReportProgressWindow(progress);
             g_bar = GetDlgItem(progress, PROGRESS_BAR_ID);
             answersAtShow = g_answers;
@@ -295,7 +292,7 @@ int main(int argc, char **argv)
             progress = NULL;
         }
         /* Esc once the bar has answered a few times: the downloads are running. */
-        if (pressEsc && !escDone && progress && dumped && g_answers >= answersAtShow + 3) {
+        if (pressEsc && !escDone && progress && g_answers >= answersAtShow + 3) {
             escDone = 1;
             PressEscape(progress);
         }
@@ -303,7 +300,7 @@ int main(int argc, char **argv)
             int seen = 0, j;
             for (j = 0; j < boxesSeenCount; ++j)
                 seen |= boxesSeen[j] == found.boxes[i];
-            if (!seen && IsWindowVisible(found.boxes[i]) && boxesSeenCount < MAX_BOXES) {
+            if (!seen && boxesSeenCount < MAX_BOXES) {
                 boxesSeen[boxesSeenCount++] = found.boxes[i];
                 HandleBox(found.boxes[i], progress, boxDelay);
             }

@@ -70,6 +70,7 @@ class Xvfb:
 
 def create_prefix(prefix: str):
     """Makes a fresh 32-bit prefix at prefix (removing an old one)."""
+    prefix = os.path.abspath(prefix)  # Wine accepts only an absolute WINEPREFIX
     shutil.rmtree(prefix, ignore_errors=True)
     os.makedirs(os.path.dirname(prefix) or ".", exist_ok=True)
     xvfb = Xvfb()
@@ -93,20 +94,22 @@ def create_prefix(prefix: str):
 
 
 class WineSession:
-    def __init__(self, prefix: str):
-        if not os.path.isdir(os.path.join(prefix, "drive_c")):
+    def __init__(self, prefix: str, display: Optional[str] = None):
+        """Starts the prefix's wineserver; on display, or else on an Xvfb of its own."""
+        self.prefix = os.path.abspath(prefix)
+        if not os.path.isdir(os.path.join(self.prefix, "drive_c")):
             raise RuntimeError(f"no Wine prefix at {prefix}")
-        self.prefix = prefix
-        self.xvfb = Xvfb()
-        self.display = self.xvfb.display
-        self.env = wine_environment(prefix, self.display)
+        self.xvfb = None if display else Xvfb()
+        self.display = display or self.xvfb.display
+        self.env = wine_environment(self.prefix, self.display)
         subprocess.run(["wineserver", "-p"], env=self.env, check=True, timeout=30)
         self._temp: Optional[str] = None
 
     def close(self):
         subprocess.run(["wineserver", "-k"], env=self.env, timeout=30)
         subprocess.run(["wineserver", "-w"], env=self.env, timeout=30)
-        self.xvfb.stop()
+        if self.xvfb:
+            self.xvfb.stop()
 
     def unix_path(self, windows_path: str) -> str:
         """C:\\a\\b -> <prefix>/drive_c/a/b (drive C only)."""

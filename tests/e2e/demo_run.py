@@ -1,0 +1,115 @@
+"""The demo (scripts/demo.sh): one real run of KorvaneInstaller.exe under Wine.
+
+Serves a setup program and five content files slowly from 127.0.0.1:80 so
+the progress window stays up for a few seconds, runs the installer on the
+user's X display (or on Xvfb, saving a screenshot of the progress window),
+then prints each request, the files stored, the setup program's run and
+the installer's exit code.
+
+    python3 demo_run.py --installer EXE --setup EXE --out DIR
+"""
+
+import argparse
+import os
+import random
+import subprocess
+import sys
+import time
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+
+from e2e_harness import CONTENT, SETUP_LOG, SETUP_PATH, bring_loopback_up, enter_private_network, read_setup_runs  # noqa: E402
+from fault_server import FaultServer, Reply  # noqa: E402
+from wine_session import WineSession, create_prefix, wait_for  # noqa: E402
+
+CONTENT_SIZES = [48 * 1024, 52 * 1024, 30 * 1024 + 7, 12 * 1024, 64 * 1024 + 100]
+PACE = (1024, 0.012)  # 1 KiB every 12 ms: a few seconds on screen
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--installer", required=True)
+    parser.add_argument("--setup", required=True, help="the program served as setup.exe")
+    parser.add_argument("--out", required=True, help="folder for the prefix, the served files, the screenshot")
+    args = parser.parse_args()
+
+    enter_private_network("demo")
+    private_network = os.environ.get("KORVANE_E2E_NETNS") == "1"
+    bring_loopback_up()
+    os.makedirs(args.out, exist_ok=True)
+
+    prefix = os.path.join(args.out, "wine-prefix")
+    if not os.path.isdir(os.path.join(prefix, "drive_c")):
+        print("demo: making a Wine prefix (once, about 10 s)", flush=True)
+        create_prefix(prefix)
+
+    with open(args.setup, "rb") as f:
+        replies = {SETUP_PATH: Reply(f.read(), pace=PACE)}
+    generator = random.Random(2026)
+    for (path, _), size in zip(CONTENT, CONTENT_SIZES):
+        replies[path] = Reply(generator.randbytes(size), pace=PACE)
+
+    display = os.environ.get("DISPLAY")
+    session = WineSession(prefix, display)
+    screenshot = None
+    try:
+        temp = session.run(["cmd", "/c", "echo %TEMP%"], timeout=60).stdout.decode().strip()
+        temp_unix = subprocess.run(["winepath", "-u", temp], env=session.env, stdout=subprocess.PIPE,
+                                   stderr=subprocess.DEVNULL, timeout=60).stdout.decode().strip()
+        work = os.path.join(temp_unix, "korvane")
+        setup_log = session.unix_path(SETUP_LOG)
+        if os.path.exists(setup_log):
+            os.remove(setup_log)
+
+        print(f"demo: server http://127.0.0.1:80/ "
+              f"({'private network namespace' if private_network else 'machine loopback'}), "
+              f"display {session.display}{'' if display else ' (Xvfb)'}", flush=True)
+        with FaultServer() as server:
+            server.set_replies(replies)
+            installer = session.spawn_logged([args.installer])
+            if not display:
+                # The window opens before the first request; give it a moment to paint.
+                if wait_for(lambda: server.requests or installer.process.poll() is not None, 60) \
+                        and installer.process.poll() is None:
+                    time.sleep(0.8)
+                    screenshot = os.path.join(args.out, "progress.png")
+                    session.screenshot(screenshot)
+            exit_code, timed_out = installer.wait(300)
+            requests = server.requests
+    finally:
+        session.close()
+
+    print("\nRequests, in order:")
+    for request in requests:
+        size = len(replies[request.path].body) if request.path in replies else None
+        print(f"  {request.method} {request.path}  User-Agent: {request.user_agent}  "
+              f"-> {size if size is not None else 'not served'} bytes")
+    print(f"\nFiles in {temp.rstrip(chr(92))}\\korvane\\:")
+    stored = [("setup.exe", SETUP_PATH)] + [("builtin-contents\\" + name, path) for path, name in CONTENT]
+    for name, path in stored:
+        local = os.path.join(work, *name.split("\\"))
+        if os.path.exists(local):
+            with open(local, "rb") as f:
+                data = f.read()
+            same = "identical to what was served" if data == replies[path].body else "DIFFERS from what was served"
+            print(f"  {name:40} {len(data):7} bytes, {same}")
+        else:
+            print(f"  {name:40} missing")
+    runs = read_setup_runs(setup_log)
+    print("\nSetup program:")
+    if not runs:
+        print("  not started")
+    for run in runs:
+        print(f"  started with command line {run.cmdline}")
+        print(f"  ran as {run.module}, in {run.cwd}, exited with 7 ({'finished' if run.finished else 'still running'})")
+    if screenshot:
+        print(f"\nScreenshot of the progress window: {screenshot}")
+    if timed_out:
+        print("\nKorvaneInstaller.exe did not finish within 300 s and was stopped.")
+        return 1
+    print(f"\nKorvaneInstaller.exe exit code: {exit_code}")
+    return 0 if exit_code == 0 else 1
+
+
+if __name__ == "__main__":
+    sys.exit(main())
