@@ -18,7 +18,8 @@ import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
-from e2e_harness import CONTENT, SETUP_LOG, SETUP_PATH, bring_loopback_up, enter_private_network, read_setup_runs  # noqa: E402
+from e2e_harness import (CONTENT, SETUP_LOG, SETUP_PATH, bring_loopback_up, enter_private_network,  # noqa: E402
+                         read_setup_runs)
 from fault_server import FaultServer, Reply  # noqa: E402
 from wine_session import WineSession, create_prefix, wait_for  # noqa: E402
 

@@ -76,7 +76,7 @@ def create_prefix(prefix: str):
     xvfb = Xvfb()
     try:
         env = wine_environment(prefix, xvfb.display)
-        subprocess.run(["wineboot", "--init"], env=env, check=True, timeout=300,
+        subprocess.run(["wineboot", "--init"], env=env, check=True, timeout=300, stdin=subprocess.DEVNULL,
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         settings = [
             # A crashing program must end at once instead of waiting on a crash dialog.
@@ -87,7 +87,8 @@ def create_prefix(prefix: str):
         ]
         for key, name, kind, value in settings:
             subprocess.run(["wine", "reg", "add", key, "/v", name, "/t", kind, "/d", value, "/f"], env=env,
-                           check=True, timeout=120, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+                           check=True, timeout=120, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                           stderr=subprocess.DEVNULL)
         subprocess.run(["wineserver", "-w"], env=env, timeout=120)
     finally:
         xvfb.stop()
@@ -146,13 +147,13 @@ class WineSession:
         the handles and would keep a pipe open after the program has ended.
         """
         out, err = tempfile.TemporaryFile(), tempfile.TemporaryFile()
-        process = subprocess.Popen(["wine"] + args, env=self.env, cwd=cwd, stdout=out, stderr=err,
-                                   start_new_session=True)
+        process = subprocess.Popen(["wine"] + args, env=self.env, cwd=cwd, stdin=subprocess.DEVNULL,
+                                   stdout=out, stderr=err, start_new_session=True)
         return Program(process, out, err)
 
     def spawn(self, args: List[str], cwd: Optional[str] = None) -> subprocess.Popen:
-        return subprocess.Popen(["wine"] + args, env=self.env, cwd=cwd, stdout=subprocess.DEVNULL,
-                                stderr=subprocess.DEVNULL, start_new_session=True)
+        return subprocess.Popen(["wine"] + args, env=self.env, cwd=cwd, stdin=subprocess.DEVNULL,
+                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, start_new_session=True)
 
     @staticmethod
     def kill(process: subprocess.Popen):
