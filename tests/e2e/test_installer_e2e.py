@@ -343,7 +343,13 @@ class FetchFailureTest(InstallerTestCase):
 
 
 class TempPathTest(InstallerTestCase):
-    """Where the temporary folder is: spaces, and the length limits of the composed paths."""
+    """Where the temporary folder is: spaces, and the length limits of the composed paths.
+
+    Not tested: a temporary folder of 214 to 234 characters, where content file paths
+    pass 259 characters. Windows refuses to create such a file through the narrow
+    (A) functions, which fails that download; Wine's C runtime creates it, so under
+    Wine the run succeeds and the check could not pass.
+    """
 
     @staticmethod
     def temp_of_length(length: int) -> str:
@@ -388,28 +394,32 @@ class TempPathTest(InstallerTestCase):
 
 
 class ProgressWindowTest(InstallerTestCase):
-    """A slow download: every step of the bar, Esc, and a screenshot."""
+    """A slow download: every step of the bar, attempts to close the window, a screenshot."""
 
-    def test_escape_is_ignored_and_bar_steps_follow_the_weights(self):
+    def test_window_cannot_be_closed_and_bar_steps_follow_the_weights(self):
         # setup.exe padded to k KiB, k a divisor of 9900: each 1024-byte chunk advances the
         # bar by 9900 / k exactly. Each 10 KiB content file advances it by 10 per chunk.
         # Served 1 KiB every 4 ms, the window stays up for a second or more.
+        # This relies on InternetReadFile returning whole 1024-byte chunks when the body
+        # arrives 1 KiB at a time, as Wine's does.
         k = min(d for d in range(1, 9901) if 9900 % d == 0 and d * 1024 >= len(setup_bytes()))
         setup_step, content_size, pace = 9900 // k, 10 * 1024, (1024, 0.004)
         replies = {SETUP_PATH: Reply(setup_bytes(k * 1024), pace=pace)}
         for index, (path, _) in enumerate(CONTENT):
             replies[path] = Reply(body(index, content_size), pace=pace)
-        run = self.runner.run(replies, reader_args=["--esc"], screenshot="progress.png")
+        run = self.runner.run(replies, reader_args=["--interrupt"], screenshot="progress.png")
         self.assert_succeeded(run)
         self.assertEqual(run.file("setup.exe"), replies[SETUP_PATH].body)
 
-        escape = run.of("esc")
-        self.assertEqual(len(escape), 1, run.describe())
-        self.assertEqual(len(run.of("progress_found")), 1, "Esc must not close the window")
-        after = [e["v"] for e in run.of("pos") if e["t"] > escape[0]["t"]]
-        self.assertTrue(after, run.describe())
-        self.assertLess(min(after), 9900, "Esc is pressed while setup.exe is still coming in")
-        self.assertEqual(max(after), BAR_MAX, "the download goes on after Esc")
+        # Esc (posted, and typed when the window has the focus), WM_CLOSE, WM_QUIT.
+        interrupt = run.of("interrupt")
+        self.assertEqual(len(interrupt), 1, run.describe())
+        self.assertTrue(interrupt[0]["quit_posted"], run.describe())
+        self.assertEqual(len(run.of("progress_found")), 1, "the window must not close early")
+        after = [e["v"] for e in run.of("pos") if e["t"] > interrupt[0]["t"]]
+        self.assertTrue(after, "the window went away after the attempts\n" + run.describe())
+        self.assertLess(min(after), 9900, "the attempts come while setup.exe is still arriving")
+        self.assertEqual(max(after), BAR_MAX, "the download goes on")
 
         setup_steps = list(range(0, 9900 + 1, setup_step))
         content_steps = list(range(9910, BAR_MAX + 1, 10))  # 500 more units; the bar stops at 10000

@@ -3,7 +3,7 @@
  * report file named by the first argument. Texts are reported as hex of the
  * bytes GetWindowTextA returns (code page 932 under a Japanese locale).
  *
- *   ui_reader.exe REPORT STOPFILE [--esc] [--box-delay MS] [--timeout MS]
+ *   ui_reader.exe REPORT STOPFILE [--interrupt] [--box-delay MS] [--timeout MS]
  *
  * It runs until STOPFILE exists (the test creates it once the installer has
  * exited) or the time limit passes. What it does:
@@ -16,8 +16,9 @@
  *     so each answer is the position at one pump; with two senders one
  *     request is nearly always pending, so the final pump (bar full, just
  *     before the window is destroyed) is seen too;
- *   - with --esc, presses Esc on the progress window once the download is
- *     under way;
+ *   - with --interrupt, once the download is under way, presses Esc on the
+ *     progress window, asks it to close and posts a quit message to its
+ *     thread;
  *   - finds each error box (any other top-level "#32770" of another process),
  *     records its caption, controls and whether the progress window is
  *     still shown, waits --box-delay ms, checks again and presses OK.
@@ -203,10 +204,13 @@ static void ReportProgressWindow(HWND dialog)
     Report("\"ev\":\"icon\",\"answered\":%d,\"loaded\":%d", iconOk, icon != 0);
 }
 
-static void PressEscape(HWND dialog)
+/* Everything a user or the system might do to end the window early: Esc, a
+ * close request (Alt+F4, the task list) and a quit message for the thread. */
+static void TryToInterrupt(HWND dialog)
 {
     HWND foreground = GetForegroundWindow();
-    int sentInput = 0;
+    DWORD thread = GetWindowThreadProcessId(dialog, NULL);
+    int sentInput = 0, quitPosted;
     /* The dialog manager sees these in the installer's pump (IsDialogMessage). */
     PostMessageA(dialog, WM_KEYDOWN, VK_ESCAPE, 0x00010001);
     PostMessageA(dialog, WM_KEYUP, VK_ESCAPE, 0xC0010001);
@@ -219,8 +223,10 @@ static void PressEscape(HWND dialog)
         keys[1].ki.dwFlags = KEYEVENTF_KEYUP;
         sentInput = SendInput(2, keys, sizeof keys[0]) == 2;
     }
-    Report("\"ev\":\"esc\",\"foreground\":%d,\"send_input\":%d,\"answers\":%ld", foreground == dialog,
-           sentInput, (long)g_answers);
+    PostMessageA(dialog, WM_CLOSE, 0, 0);
+    quitPosted = PostThreadMessageA(thread, WM_QUIT, 0, 0) != 0;
+    Report("\"ev\":\"interrupt\",\"foreground\":%d,\"send_input\":%d,\"quit_posted\":%d,\"answers\":%ld",
+           foreground == dialog, sentInput, quitPosted, (long)g_answers);
 }
 
 static void HandleBox(HWND box, HWND progress, DWORD delay)
@@ -240,7 +246,7 @@ static void HandleBox(HWND box, HWND progress, DWORD delay)
 int main(int argc, char **argv)
 {
     const char *stopFile;
-    int pressEsc = 0, escDone = 0, i;
+    int interrupt = 0, interrupted = 0, i;
     DWORD boxDelay = 0, timeout = 120000;
     HWND progress = NULL, boxesSeen[MAX_BOXES];
     int boxesSeenCount = 0, progressWindows = 0;
@@ -248,13 +254,13 @@ int main(int argc, char **argv)
     HANDLE threads[POLL_THREADS];
 
     if (argc < 3) {
-        fprintf(stderr, "usage: ui_reader REPORT STOPFILE [--esc] [--box-delay MS] [--timeout MS]\n");
+        fprintf(stderr, "usage: ui_reader REPORT STOPFILE [--interrupt] [--box-delay MS] [--timeout MS]\n");
         return 2;
     }
     stopFile = argv[2];
     for (i = 3; i < argc; ++i) {
-        if (strcmp(argv[i], "--esc") == 0)
-            pressEsc = 1;
+        if (strcmp(argv[i], "--interrupt") == 0)
+            interrupt = 1;
         else if (strcmp(argv[i], "--box-delay") == 0 && i + 1 < argc)
             boxDelay = (DWORD)strtoul(argv[++i], NULL, 10);
         else if (strcmp(argv[i], "--timeout") == 0 && i + 1 < argc)
@@ -291,10 +297,10 @@ int main(int argc, char **argv)
                    (unsigned long)GetTickCount());
             progress = NULL;
         }
-        /* Esc once the bar has answered a few times: the downloads are running. */
-        if (pressEsc && !escDone && progress && g_answers >= answersAtShow + 3) {
-            escDone = 1;
-            PressEscape(progress);
+        /* Once the bar has answered a few times: the downloads are running. */
+        if (interrupt && !interrupted && progress && g_answers >= answersAtShow + 3) {
+            interrupted = 1;
+            TryToInterrupt(progress);
         }
         for (i = 0; i < found.boxCount; ++i) {
             int seen = 0, j;
