@@ -20,7 +20,7 @@ from dataclasses import dataclass, field
 from typing import Callable, Dict, List, Optional
 
 from fault_server import FaultServer, Reply, Request
-from wine_session import WineSession, wait_for
+from wine_session import WineSession, wait_for, with_dll_overrides
 
 SETUP_PATH = "/archives/app/setup.exe"
 # (URL path, file name in builtin-contents), in the order the installer fetches them.
@@ -135,10 +135,16 @@ class InstallerRunner:
 
     def run(self, replies: Optional[Dict[str, Reply]] = None, server: bool = True,
             temp: str = DEFAULT_TEMP, reader_args: List[str] = (), timeout: float = 60,
-            prepare: Optional[Callable[[str], None]] = None, screenshot: Optional[str] = None) -> Run:
-        """Runs the installer once; prepare(temp_dir) may plant files first."""
+            prepare: Optional[Callable[[str], None]] = None, screenshot: Optional[str] = None,
+            installer: Optional[str] = None, dll_overrides: str = "") -> Run:
+        """Runs the installer once; prepare(temp_dir) may plant files first.
+
+        installer: another copy of the program to run (a Windows path, say);
+        dll_overrides: added to WINEDLLOVERRIDES for the installer alone.
+        """
         self.count += 1
         session = self.session
+        program = installer or self.installer
         temp_dir = session.unix_path(temp)
         shutil.rmtree(temp_dir, ignore_errors=True)
         os.makedirs(temp_dir)
@@ -167,7 +173,8 @@ class InstallerRunner:
             if not ready:
                 raise RuntimeError("the UI reader did not start")
             start = time.monotonic()
-            installer = session.spawn_logged([self.installer], cwd=session.unix_path(CWD))
+            installer = session.spawn_logged([program], cwd=session.unix_path(CWD),
+                                             env=with_dll_overrides(session.env, dll_overrides))
             shot = None
             if screenshot:
                 shot = self._screenshot(report, installer.process, screenshot)

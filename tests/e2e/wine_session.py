@@ -41,6 +41,14 @@ def wine_environment(prefix: str, display: Optional[str]) -> Dict[str, str]:
     return env
 
 
+def with_dll_overrides(env: Dict[str, str], overrides: str) -> Dict[str, str]:
+    """A copy of env whose WINEDLLOVERRIDES also holds overrides ("name,name=order;...")."""
+    if not overrides:
+        return env
+    current = env.get("WINEDLLOVERRIDES", "")
+    return dict(env, WINEDLLOVERRIDES=current + ";" + overrides if current else overrides)
+
+
 class Xvfb:
     """An Xvfb server on a display number it picks itself (-displayfd)."""
 
@@ -129,9 +137,9 @@ class WineSession:
         self._temp = windows_path
 
     def run(self, args: List[str], timeout: float, cwd: Optional[str] = None,
-            check: bool = False) -> subprocess.CompletedProcess:
+            check: bool = False, env: Optional[Dict[str, str]] = None) -> subprocess.CompletedProcess:
         """Runs wine args to the end; on time-out kills it and raises TimeoutExpired."""
-        program = self.spawn_logged(args, cwd)
+        program = self.spawn_logged(args, cwd, env)
         code, timed_out = program.wait(timeout)
         if timed_out:
             raise subprocess.TimeoutExpired(["wine"] + args, timeout)
@@ -140,14 +148,17 @@ class WineSession:
             result.check_returncode()
         return result
 
-    def spawn_logged(self, args: List[str], cwd: Optional[str] = None) -> "Program":
-        """Starts wine args, its output going to files.
+    def spawn_logged(self, args: List[str], cwd: Optional[str] = None,
+                     env: Optional[Dict[str, str]] = None) -> "Program":
+        """Starts wine args, its output going to files; env replaces the session's environment.
 
         Not pipes: Wine's background processes (services, explorer) inherit
         the handles and would keep a pipe open after the program has ended.
+        They inherit the environment too, of whichever program starts them
+        first in the session.
         """
         out, err = tempfile.TemporaryFile(), tempfile.TemporaryFile()
-        process = subprocess.Popen(["wine"] + args, env=self.env, cwd=cwd, stdin=subprocess.DEVNULL,
+        process = subprocess.Popen(["wine"] + args, env=env or self.env, cwd=cwd, stdin=subprocess.DEVNULL,
                                    stdout=out, stderr=err, start_new_session=True)
         return Program(process, out, err)
 
