@@ -16,7 +16,7 @@ import struct
 import subprocess
 import sys
 import time
-from dataclasses import dataclass, field
+from dataclasses import dataclass
 from typing import Callable, Dict, List, Optional
 
 from fault_server import FaultServer, Reply, Request
