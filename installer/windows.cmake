@@ -55,8 +55,8 @@ target_link_options(KorvaneInstaller PRIVATE
 # second (copy-on-write) std::string and the verbose terminate handler with
 # its name demangler, well over half of the program. What is lost is the
 # "terminate called after throwing ..." line on a console that a GUI program
-# does not have. (operator new still throws std::bad_alloc for the nothrow
-# form to catch.) Names as the 32-bit linker sees them: one more underscore.
+# does not have. (Allocation failures abort in shared/allocation.cpp.)
+# Names as the 32-bit linker sees them: one more underscore.
 foreach(function IN ITEMS
     _ZSt16__throw_bad_castv _ZSt17__throw_bad_allocv _ZSt18__throw_bad_typeidv
     _ZSt19__throw_logic_errorPKc _ZSt19__throw_range_errorPKc _ZSt20__throw_domain_errorPKc
