@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
-# Runs every test: the native unit tests under ASan and UBSan, then the
-# Windows builds and the tests that run them under Wine.
+# Runs every test: the native unit tests under ASan and UBSan, the Windows
+# builds and the tests that run them under Wine, and the fuzz targets.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
 
+# korvane_core and its GoogleTest unit tests, native, with the sanitizers.
 cmake --preset host
 cmake --build --preset host
 ctest --preset host
@@ -13,8 +14,11 @@ ctest --preset host
 cmake --preset windows
 cmake --build --preset windows
 
+# KorvaneInstaller.exe for 127.0.0.1: the audit of the built file, and the
+# program under Wine against a local HTTP server (tests/e2e).
 cmake --preset windows-test
 cmake --build --preset windows-test
+ctest --preset windows-test
 
 # TRegistry's GoogleTest runner, posix-thread-model build, under Wine.
 cmake --preset wine-gtest
@@ -25,6 +29,3 @@ ctest --preset wine-gtest
 cmake --preset fuzz
 cmake --build --preset fuzz
 ctest --preset fuzz
-
-# KorvaneInstaller.exe under Wine against a local HTTP server (tests/e2e).
-ctest --preset windows-test
