@@ -6,7 +6,8 @@
 #include "shared/transfer_progress.h"
 
 // Bytes asked for by each read of a transfer; 1024 at start. Written only by
-// SetReadChunkSize, which must not be called while a transfer runs.
+// SetReadChunkSize. A transfer reads it once, when it allocates its buffer,
+// and uses that size for every read, so a change applies from the next one.
 extern std::uint32_t g_readChunkSize;
 
 // Sets the read size. 0, or a size above the signed 32-bit range that the
