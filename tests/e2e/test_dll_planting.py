@@ -24,13 +24,12 @@ import argparse
 import os
 import shutil
 import sys
-import unittest
 from typing import List, Tuple
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
-from e2e_harness import CONTENT, CWD, SETUP_PATH, Run, bring_loopback_up, enter_private_network  # noqa: E402
-from test_installer_e2e import ARGS, InstallerTestCase, standard_replies  # noqa: E402
+from e2e_harness import CONTENT, CWD, SETUP_PATH, Run  # noqa: E402
+from test_installer_e2e import ARGS, InstallerTestCase, run_test_groups, standard_replies  # noqa: E402
 from wine_session import with_dll_overrides  # noqa: E402
 
 PLANTED_LOG = r"C:\korvane-planted.log"
@@ -185,18 +184,11 @@ class MissingLibraryTest(PlantingTestCase):
 
 def main():
     parser = argparse.ArgumentParser(add_help=False)
-    for name in ("installer", "setup-fixture", "ui-reader", "planted", "wininet-probe", "comctl32-probe",
-                 "prefix", "artifacts"):
-        parser.add_argument("--" + name, required=True)
+    inputs = ("installer", "setup_fixture", "ui_reader", "planted", "wininet_probe", "comctl32_probe", "prefix")
+    for name in inputs + ("artifacts",):
+        parser.add_argument("--" + name.replace("_", "-"), required=True)
     args, rest = parser.parse_known_args()
-    for name in ("installer", "setup_fixture", "ui_reader", "planted", "wininet_probe", "comctl32_probe",
-                 "prefix"):
-        if not os.path.exists(getattr(args, name)):
-            parser.error(f"{getattr(args, name)} does not exist")
-    enter_private_network()
-    bring_loopback_up()
-    vars(ARGS).update(vars(args))
-    unittest.main(argv=[sys.argv[0], "-v"] + rest)
+    run_test_groups(parser, args, rest, required=(), existing=inputs)
 
 
 if __name__ == "__main__":

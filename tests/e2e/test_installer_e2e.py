@@ -387,6 +387,21 @@ class ProgressWindowTest(InstallerTestCase):
         self.assertTrue(run.screenshot and os.path.getsize(run.screenshot) > 0, "screenshot taken")
 
 
+def run_test_groups(parser: argparse.ArgumentParser, args: argparse.Namespace, rest, required, existing):
+    """Checks the command line, then runs the named test classes (in rest) in a
+    private network where this process alone answers on port 80."""
+    for name in required:
+        if not getattr(args, name):
+            parser.error(f"--{name.replace('_', '-')} is required")
+    for name in existing:
+        if not os.path.exists(getattr(args, name)):
+            parser.error(f"{getattr(args, name)} does not exist")
+    enter_private_network()
+    bring_loopback_up()
+    vars(ARGS).update(vars(args))
+    unittest.main(argv=[sys.argv[0], "-v"] + rest)
+
+
 def main():
     parser = argparse.ArgumentParser(add_help=False)
     parser.add_argument("--create-prefix")
@@ -403,15 +418,8 @@ def main():
     if args.remove_prefix:
         shutil.rmtree(args.remove_prefix, ignore_errors=True)
         return
-    for name in ("installer", "setup_fixture", "ui_reader", "prefix", "artifacts"):
-        if not getattr(args, name):
-            parser.error(f"--{name.replace('_', '-')} is required")
-        if name != "artifacts" and not os.path.exists(getattr(args, name)):
-            parser.error(f"{getattr(args, name)} does not exist")
-    enter_private_network()
-    bring_loopback_up()
-    vars(ARGS).update(vars(args))
-    unittest.main(argv=[sys.argv[0], "-v"] + rest)
+    inputs = ("installer", "setup_fixture", "ui_reader", "prefix")
+    run_test_groups(parser, args, rest, required=inputs + ("artifacts",), existing=inputs)
 
 
 if __name__ == "__main__":
