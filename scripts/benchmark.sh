@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Download speed and memory of the installer under Wine against a local
-# server; prints figures. Needs port 80 (root).
+# server, in a private network namespace where one can be had; prints figures.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh

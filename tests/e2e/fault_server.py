@@ -49,6 +49,7 @@ class Request:
     user_agent: Optional[str]
     headers: Dict[str, str] = field(default_factory=dict)
     time: float = 0.0
+    done: Optional[float] = None  # when the reply was written out in full
 
 
 def error_page(status: int) -> Reply:
@@ -66,7 +67,7 @@ class _Handler(http.server.BaseHTTPRequestHandler):
             sys.stderr.write("server: " + (format % args) + "\n")
 
     def _serve(self):
-        self.server.log_request_line(self)
+        request = self.server.log_request_line(self)
         reply = self.server.reply_for(self.path)
         if self.command != "GET":
             reply = error_page(405)
@@ -100,6 +101,7 @@ class _Handler(http.server.BaseHTTPRequestHandler):
         elif reply.cut_after is not None:
             self.connection.shutdown(socket.SHUT_WR)
             self.close_connection = True
+        request.done = time.monotonic()
 
     def _send_body(self, body: bytes, reply: Reply):
         size, pause = reply.pace if reply.pace else (max(len(body), 1), 0.0)
@@ -140,12 +142,14 @@ class FaultServer(http.server.ThreadingHTTPServer):
         with self._lock:
             return self._replies.get(path) or error_page(404)
 
-    def log_request_line(self, handler: _Handler):
+    def log_request_line(self, handler: _Handler) -> Request:
         with self._lock:
-            self._requests.append(Request(
+            request = Request(
                 index=len(self._requests), method=handler.command, path=handler.path,
                 version=handler.request_version, user_agent=handler.headers.get("User-Agent"),
-                headers=dict(handler.headers.items()), time=time.monotonic()))
+                headers=dict(handler.headers.items()), time=time.monotonic())
+            self._requests.append(request)
+            return request
 
     @property
     def requests(self) -> List[Request]:
