@@ -56,7 +56,13 @@ target_link_options(KorvaneInstaller PRIVATE
 # its name demangler, well over half of the program. What is lost is the
 # "terminate called after throwing ..." line on a console that a GUI program
 # does not have. (Allocation failures abort in shared/allocation.cpp.)
-# Names as the 32-bit linker sees them: one more underscore.
+# Symbol names as the linker sees them: the 32-bit ABI puts one more
+# underscore in front of every C and C++ name, the 64-bit ABI does not.
+if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+  set(symbol_prefix _)
+else()
+  set(symbol_prefix "")
+endif()
 foreach(function IN ITEMS
     _ZSt16__throw_bad_castv _ZSt17__throw_bad_allocv _ZSt18__throw_bad_typeidv
     _ZSt19__throw_logic_errorPKc _ZSt19__throw_range_errorPKc _ZSt20__throw_domain_errorPKc
@@ -64,5 +70,5 @@ foreach(function IN ITEMS
     _ZSt21__throw_runtime_errorPKc _ZSt22__throw_overflow_errorPKc _ZSt23__throw_underflow_errorPKc
     _ZSt24__throw_invalid_argumentPKc _ZSt24__throw_out_of_range_fmtPKcz _ZSt28__throw_bad_array_new_lengthv
     _ZN9__gnu_cxx27__verbose_terminate_handlerEv)
-  target_link_options(KorvaneInstaller PRIVATE "LINKER:--defsym,_${function}=_abort")
+  target_link_options(KorvaneInstaller PRIVATE "LINKER:--defsym,${symbol_prefix}${function}=${symbol_prefix}abort")
 endforeach()

@@ -243,10 +243,14 @@ TEST_F(RegistryTest, StringStoredWithoutTerminatorIsTerminatedWhenThereIsRoom) {
 TEST_F(RegistryTest, CheckedSizesThatWrapAroundOrCannotBeAllocatedFailCleanly) {
   const unsigned char data[4] = {1, 2, 3, 4};
   EXPECT_FALSE(registry_.WriteCheckedBinary("wrap", data, UINT32_MAX));
-  // A 32-bit process can never hold a buffer of this size.
-  EXPECT_FALSE(registry_.WriteCheckedBinary("huge", data, UINT32_MAX - 1));
   EXPECT_FALSE(Read("wrap").exists);
-  EXPECT_FALSE(Read("huge").exists);
+  // A 32-bit process can never hold a buffer of this size. A 64-bit one can,
+  // and would then rightly read that many data bytes, which this call does
+  // not have: the case exists only for the 32-bit build.
+  if (sizeof(void*) == 4) {
+    EXPECT_FALSE(registry_.WriteCheckedBinary("huge", data, UINT32_MAX - 1));
+    EXPECT_FALSE(Read("huge").exists);
+  }
 
   // An empty value is what a wrapped stored size of 0 would match.
   Put("empty", REG_BINARY, nullptr, 0);
