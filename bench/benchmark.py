@@ -4,7 +4,7 @@
 server; then the installer's peak memory for a small and a large setup
 program. Prints figures; asserts nothing.
 
-Usage: benchmark.py BUILD_DIR   (the windows-test tree)
+Usage: benchmark.py BUILD_DIR win32|win64   (the windows-test or windows-test-x64 tree)
 
 The server and the Wine session are the end-to-end tests' own (tests/e2e).
 """
@@ -18,9 +18,9 @@ import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "e2e"))
 
-from e2e_harness import CONTENT, SETUP_PATH, bring_loopback_up, enter_private_network  # noqa: E402
+from e2e_harness import CONTENT, SETUP_PATH, enter_private_network  # noqa: E402
 from fault_server import FaultServer, Reply  # noqa: E402
-from wine_session import WineSession, create_prefix  # noqa: E402
+from wine_session import Wine, WineSession, create_prefix  # noqa: E402
 
 MIB = 1024 * 1024
 RUNS = 5
@@ -57,16 +57,16 @@ def installer_peak_rss(session, installer):
     return peak
 
 
-def main(build):
+def main(build, arch):
     enter_private_network("benchmark")
-    bring_loopback_up()
     installer = os.path.join(build, "installer", "KorvaneInstaller.exe")
     reference = os.path.join(build, "bench", "reference_fetch.exe")
     with open(os.path.join(build, "bench", "idle_setup.exe"), "rb") as f:
         idle_setup = f.read()
     root = tempfile.mkdtemp(prefix="korvane-bench.")
-    create_prefix(os.path.join(root, "prefix"))
-    session = WineSession(os.path.join(root, "prefix"), display=os.environ.get("DISPLAY"))
+    wine = Wine.for_arch(arch)
+    create_prefix(os.path.join(root, "prefix"), wine)
+    session = WineSession(os.path.join(root, "prefix"), wine, display=os.environ.get("DISPLAY"))
     server = FaultServer().start()
     try:
         content = {path: Reply(os.urandom(20000)) for path, _ in CONTENT}
@@ -121,4 +121,4 @@ def main(build):
 
 
 if __name__ == "__main__":
-    main(sys.argv[1])
+    main(sys.argv[1], sys.argv[2])

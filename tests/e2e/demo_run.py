@@ -6,22 +6,21 @@ user's X display (or on Xvfb, saving a screenshot of the progress window),
 then prints each request, the files stored, the setup program's run and
 the installer's exit code.
 
-    python3 demo_run.py --installer EXE --setup EXE --out DIR
+    python3 demo_run.py --installer EXE --setup EXE --wine-arch win32|win64 --out DIR
 """
 
 import argparse
 import os
 import random
-import subprocess
 import sys
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
-from e2e_harness import (CONTENT, SETUP_LOG, SETUP_PATH, bring_loopback_up, enter_private_network,  # noqa: E402
+from e2e_harness import (CONTENT, SETUP_LOG, SETUP_PATH, enter_private_network,  # noqa: E402
                          read_setup_runs)
 from fault_server import FaultServer, Reply  # noqa: E402
-from wine_session import WineSession, create_prefix, wait_for  # noqa: E402
+from wine_session import Wine, WineSession, create_prefix, wait_for  # noqa: E402
 
 CONTENT_SIZES = [48 * 1024, 52 * 1024, 30 * 1024 + 7, 12 * 1024, 64 * 1024 + 100]
 PACE = (1024, 0.012)  # 1 KiB every 12 ms: a few seconds on screen
@@ -31,18 +30,18 @@ def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--installer", required=True)
     parser.add_argument("--setup", required=True, help="the program served as setup.exe")
+    parser.add_argument("--wine-arch", choices=("win32", "win64"), required=True, help="the installer's width")
     parser.add_argument("--out", required=True, help="folder for the prefix, the served files, the screenshot")
     args = parser.parse_args()
+    wine = Wine.for_arch(args.wine_arch)
 
-    enter_private_network("demo")
-    private_network = os.environ.get("KORVANE_E2E_NETNS") == "1"
-    bring_loopback_up()
+    private_network = enter_private_network("demo")
     os.makedirs(args.out, exist_ok=True)
 
-    prefix = os.path.join(args.out, "wine-prefix")
+    prefix = os.path.join(args.out, "wine-prefix-" + args.wine_arch)
     if not os.path.isdir(os.path.join(prefix, "drive_c")):
         print("demo: making a Wine prefix (once, about 10 s)", flush=True)
-        create_prefix(prefix)
+        create_prefix(prefix, wine)
 
     with open(args.setup, "rb") as f:
         replies = {SETUP_PATH: Reply(f.read(), pace=PACE)}
@@ -51,12 +50,11 @@ def main():
         replies[path] = Reply(generator.randbytes(size), pace=PACE)
 
     display = os.environ.get("DISPLAY")
-    session = WineSession(prefix, display)
+    session = WineSession(prefix, wine, display)
     screenshot = None
     try:
         temp = session.run(["cmd", "/c", "echo %TEMP%"], timeout=60).stdout.decode().strip()
-        temp_unix = subprocess.run(["winepath", "-u", temp], env=session.env, stdout=subprocess.PIPE,
-                                   stderr=subprocess.DEVNULL, timeout=60).stdout.decode().strip()
+        temp_unix = session.run(["winepath", "-u", temp], timeout=60).stdout.decode().strip()
         work = os.path.join(temp_unix, "korvane")
         setup_log = session.unix_path(SETUP_LOG)
         if os.path.exists(setup_log):

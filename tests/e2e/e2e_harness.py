@@ -7,17 +7,20 @@ code, the server's request log, the reader's report, the setup program's
 runs and the files left in the working folder.
 """
 
+import atexit
 import fcntl
 import json
 import os
+import re
 import shutil
 import socket
 import struct
 import subprocess
 import sys
+import tempfile
 import time
 from dataclasses import dataclass
-from typing import Callable, Dict, List, Optional
+from typing import Callable, Dict, List, Optional, Sequence
 
 from fault_server import FaultServer, Reply, Request
 from wine_session import WineSession, wait_for, with_dll_overrides
@@ -166,10 +169,15 @@ class InstallerRunner:
             fault_server.set_replies(replies or {})
         elif port_80_listening():
             raise RuntimeError("something listens on 127.0.0.1:80; the unreachable-server case needs it free")
-        # The reader keeps an error box up for 300 ms before pressing OK.
-        reader = session.spawn([self.reader, report, stop, "--box-delay", "300"] + list(reader_args))
+        patience = session.wine.patience
+        timeout *= patience
+        # The reader keeps an error box up for 300 ms before pressing OK, and
+        # watches for as long as the installer may run.
+        reader = session.spawn([self.reader, report, stop, "--box-delay", "300",
+                                "--timeout", str(int(timeout + 60) * 1000)] + list(reader_args))
         try:
-            ready = wait_for(lambda: any(e["ev"] == "ready" for e in read_report(session.unix_path(report))), 30)
+            ready = wait_for(lambda: any(e["ev"] == "ready" for e in read_report(session.unix_path(report))),
+                             30 * patience)
             if not ready:
                 raise RuntimeError("the UI reader did not start")
             start = time.monotonic()
@@ -185,7 +193,7 @@ class InstallerRunner:
             with open(session.unix_path(stop), "w"):
                 pass
             try:
-                reader.wait(15)
+                reader.wait(15 * patience)
             except subprocess.TimeoutExpired:
                 session.kill(reader)
         finally:
@@ -211,32 +219,58 @@ class InstallerRunner:
         return path
 
 
-def enter_private_network(note: str = "e2e"):
-    """Re-runs this program in a network namespace of its own, when possible.
+def installer_host(installer: str) -> str:
+    """The download host built into an installer: what stands between "http://" and "/archives/app/"."""
+    with open(installer, "rb") as f:
+        found = re.search(rb"http://([A-Za-z0-9.:-]+)/archives/app/", f.read())
+    if not found:
+        raise RuntimeError(f"{installer} holds no application base URL")
+    return found.group(1).decode("ascii")
 
-    Inside it 127.0.0.1:80 belongs to the tests alone: nothing else on the
+
+def enter_private_network(note: str = "e2e", host_names: Sequence[str] = ()) -> bool:
+    """Re-runs this program in network and mount namespaces of its own, when possible.
+
+    Inside them 127.0.0.1:80 belongs to the tests alone: nothing else on the
     machine can answer the installer's requests or block the port, and the
-    "server unreachable" case is certain. As root a network namespace is
-    enough; otherwise a user namespace maps the user to root inside it. Where
-    namespaces are not allowed the tests run in the machine's own network.
+    "server unreachable" case is certain; and host_names resolve to
+    127.0.0.1 through a private /etc/hosts, so that an installer built for
+    another download host asks the local server. As root the namespaces are
+    enough; otherwise a user namespace maps the user to root inside them.
+    Where namespaces are not allowed, the program runs on in the machine's
+    own network (False), and host_names cannot be mapped.
     """
-    if os.environ.get("KORVANE_E2E_NETNS") or not shutil.which("unshare"):
-        return
-    flags = ["-n"] if os.geteuid() == 0 else ["-r", "-n"]
-    probe = subprocess.run(["unshare"] + flags + ["true"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    if probe.returncode != 0:
-        print(f"{note}: no private network namespace here; using the machine's loopback", file=sys.stderr)
-        return
-    env = dict(os.environ, KORVANE_E2E_NETNS="1")
-    os.execvpe("unshare", ["unshare"] + flags + [sys.executable] + sys.argv, env)
+    if os.environ.get("KORVANE_E2E_NETNS") == "1":
+        _bring_loopback_up()
+        if host_names:
+            _map_to_loopback(host_names)
+        return True
+    flags = ["-n", "-m"] if os.geteuid() == 0 else ["-r", "-n", "-m"]
+    if shutil.which("unshare") and subprocess.run(["unshare"] + flags + ["true"], stdout=subprocess.DEVNULL,
+                                                  stderr=subprocess.DEVNULL).returncode == 0:
+        env = dict(os.environ, KORVANE_E2E_NETNS="1")
+        os.execvpe("unshare", ["unshare"] + flags + [sys.executable] + sys.argv, env)
+    if host_names:
+        raise RuntimeError(f"{note}: no private namespaces here, so {', '.join(host_names)} cannot be "
+                           "pointed at the local server")
+    print(f"{note}: no private network namespace here; using the machine's loopback", file=sys.stderr)
+    return False
 
 
-def bring_loopback_up():
+def _bring_loopback_up():
     """A new network namespace starts with lo down."""
-    if os.environ.get("KORVANE_E2E_NETNS") != "1":
-        return
     SIOCGIFFLAGS, SIOCSIFFLAGS, IFF_UP = 0x8913, 0x8914, 0x1
     with socket.socket(socket.AF_INET, socket.SOCK_DGRAM) as s:
         request = struct.pack("16sH14x", b"lo", 0)
         flags = struct.unpack("16sH14x", fcntl.ioctl(s, SIOCGIFFLAGS, request))[1]
         fcntl.ioctl(s, SIOCSIFFLAGS, struct.pack("16sH14x", b"lo", flags | IFF_UP))
+
+
+def _map_to_loopback(host_names: Sequence[str]):
+    """Binds a hosts file naming host_names as 127.0.0.1 over /etc/hosts, in this mount namespace only."""
+    with tempfile.NamedTemporaryFile("w", prefix="korvane-hosts.", delete=False) as hosts:
+        hosts.write("127.0.0.1 localhost\n::1 localhost\n")
+        hosts.writelines(f"127.0.0.1 {name}\n" for name in host_names)
+    # Kept while this process runs: a bind of a removed file cannot be bound again (the Wine root).
+    atexit.register(os.remove, hosts.name)
+    subprocess.run(["mount", "--bind", hosts.name, "/etc/hosts"], check=True)

@@ -3,7 +3,8 @@ and without either library.
 
     python3 test_dll_planting.py --installer EXE --setup-fixture EXE --ui-reader EXE
                                  --planted DIR --wininet-probe EXE --comctl32-probe EXE
-                                 --prefix DIR --artifacts DIR [unittest arguments]
+                                 --prefix DIR --wine-arch win32|win64 --artifacts DIR
+                                 [unittest arguments]
 
 The planted DLLs (planted_dll.c) append "<DLL path>|<program path>" to
 C:\\korvane-planted.log whenever a process loads them. Each planting case
@@ -114,11 +115,6 @@ class PlantingTestCase(InstallerTestCase):
         run = self.runner.run(replies, installer=folder + "\\" + INSTALLER, dll_overrides=overrides)
         return run, replies
 
-    def assert_downloaded(self, run: Run, replies: dict):
-        self.assertEqual(run.paths, [SETUP_PATH] + [path for path, _ in CONTENT], run.describe())
-        self.assertEqual(run.file("setup.exe"), replies[SETUP_PATH].body)
-        self.assert_content(run, replies, [name for _, name in CONTENT])
-
     def assert_progress_window(self, run: Run):
         """The reader found the dialog with its msctls_progress32 bar: comctl32 registered the class."""
         self.assertEqual(len(run.of("progress_found")), 1, run.describe())
@@ -187,6 +183,7 @@ def main():
     inputs = ("installer", "setup_fixture", "ui_reader", "planted", "wininet_probe", "comctl32_probe", "prefix")
     for name in inputs + ("artifacts",):
         parser.add_argument("--" + name.replace("_", "-"), required=True)
+    parser.add_argument("--wine-arch", choices=("win32", "win64"), default="win32")
     args, rest = parser.parse_known_args()
     run_test_groups(parser, args, rest, required=(), existing=inputs)
 

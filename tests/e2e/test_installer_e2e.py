@@ -1,8 +1,9 @@
 """End-to-end tests: KorvaneInstaller.exe under Wine against a local HTTP server.
 
     python3 test_installer_e2e.py --installer EXE --setup-fixture EXE --ui-reader EXE
-                                  --prefix DIR --artifacts DIR [unittest arguments]
-    python3 test_installer_e2e.py --create-prefix DIR
+                                  --prefix DIR --wine-arch win32|win64 --artifacts DIR
+                                  [unittest arguments]
+    python3 test_installer_e2e.py --wine-arch win32|win64 --create-prefix DIR
     python3 test_installer_e2e.py --remove-prefix DIR
 
 Each test group opens its own Xvfb display and wineserver on a prefix made
@@ -20,9 +21,9 @@ import unittest
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
 from e2e_harness import (CONTENT, CWD, DEFAULT_TEMP, DIALOG_TEXT, ERROR_TEXT, SETUP_PATH, InstallerRunner,  # noqa: E402
-                         Run, bring_loopback_up, enter_private_network, text)
+                         Run, enter_private_network, installer_host, text)
 from fault_server import Reply, error_page  # noqa: E402
-from wine_session import WineSession, create_prefix  # noqa: E402
+from wine_session import Wine, WineSession, create_prefix  # noqa: E402
 
 ARGS = argparse.Namespace()
 
@@ -79,8 +80,12 @@ class InstallerTestCase(unittest.TestCase):
     maxDiff = None
 
     @classmethod
+    def wine(cls) -> Wine:
+        return Wine.for_arch(ARGS.wine_arch)
+
+    @classmethod
     def setUpClass(cls):
-        cls.session = WineSession(ARGS.prefix)
+        cls.session = WineSession(ARGS.prefix, cls.wine())
         # Also when a subclass's setUpClass fails after this point.
         cls.addClassCleanup(cls.session.close)
         cls.runner = InstallerRunner(cls.session, ARGS.installer, ARGS.ui_reader,
@@ -123,6 +128,12 @@ class InstallerTestCase(unittest.TestCase):
             self.assertEqual(len(run.of("progress_gone")), 1, run.describe())
             self.assertGreater(run.of("progress_gone")[0]["t"], dismiss["t"])
         self.assertEqual(run.setup_runs, [], "a failed download must not start the setup program")
+
+    def assert_downloaded(self, run: Run, replies: dict):
+        """All six files requested in order and stored byte for byte."""
+        self.assertEqual(run.paths, [SETUP_PATH] + [path for path, _ in CONTENT], run.describe())
+        self.assertEqual(run.file("setup.exe"), replies[SETUP_PATH].body)
+        self.assert_content(run, replies, [name for _, name in CONTENT])
 
     def assert_content(self, run: Run, replies, names):
         for path, name in CONTENT:
@@ -396,8 +407,9 @@ def run_test_groups(parser: argparse.ArgumentParser, args: argparse.Namespace, r
     for name in existing:
         if not os.path.exists(getattr(args, name)):
             parser.error(f"{getattr(args, name)} does not exist")
-    enter_private_network()
-    bring_loopback_up()
+    # An installer built for another host (the shipped one) asks the local server all the same.
+    host = installer_host(args.installer)
+    enter_private_network(host_names=[host] if host != "127.0.0.1" else [])
     vars(ARGS).update(vars(args))
     unittest.main(argv=[sys.argv[0], "-v"] + rest)
 
@@ -411,9 +423,10 @@ def main():
     parser.add_argument("--ui-reader")
     parser.add_argument("--prefix")
     parser.add_argument("--artifacts")
+    parser.add_argument("--wine-arch", choices=("win32", "win64"), default="win32")
     args, rest = parser.parse_known_args()
     if args.create_prefix:
-        create_prefix(args.create_prefix)
+        create_prefix(args.create_prefix, Wine.for_arch(args.wine_arch))
         return
     if args.remove_prefix:
         shutil.rmtree(args.remove_prefix, ignore_errors=True)
