@@ -6,6 +6,7 @@
 #include <memory>
 #include <new>
 
+#include "download/output_file.h"
 #include "download/url_parts.h"
 #include "shared/system_libraries.h"
 
@@ -26,20 +27,6 @@ class InternetHandle {
  private:
   const WinInetApi& api_;
   HINTERNET handle_;
-};
-
-class OutputFile {
- public:
-  explicit OutputFile(std::FILE* file) : file_(file) {}
-  ~OutputFile() {
-    if (file_ != nullptr) std::fclose(file_);
-  }
-  OutputFile(const OutputFile&) = delete;
-  OutputFile& operator=(const OutputFile&) = delete;
-  std::FILE* get() const { return file_; }
-
- private:
-  std::FILE* file_;
 };
 
 bool IsSuccessStatus(const WinInetApi& api, HINTERNET request) {
@@ -91,10 +78,10 @@ FetchResult FetchUrlToFile(const char* url, const char* localPath, TransferProgr
   if (!IsSuccessStatus(api, request.get())) return FETCH_HTTP_ERROR;
   const std::int32_t total = AnnouncedLength(api, request.get());
 
-  const OutputFile file(_fsopen(localPath, "wb", _SH_DENYRW));
-  if (file.get() == nullptr) return FETCH_FILE_FAILED;
+  OutputFile file(_fsopen(localPath, "wb", _SH_DENYRW));
+  if (!file.IsOpen()) return FETCH_FILE_FAILED;
   const DWORD chunkSize = g_readChunkSize;
-  const std::unique_ptr<char[]> buffer(new (std::nothrow) char[chunkSize]);
+  std::unique_ptr<char[]> buffer(new (std::nothrow) char[chunkSize]);
   if (buffer == nullptr) return FETCH_NO_MEMORY;
 
   std::int64_t stored = 0;
@@ -102,13 +89,19 @@ FetchResult FetchUrlToFile(const char* url, const char* localPath, TransferProgr
     DWORD read = 0;
     if (!api.InternetReadFile(request.get(), buffer.get(), chunkSize, &read)) return FETCH_READ_FAILED;
     if (read == 0) break;
-    std::fwrite(buffer.get(), 1, read, file.get());  // write results are not examined
+    // A chunk the file did not take whole (a full disk) ends the transfer
+    // before it is reported.
+    if (!file.Write(buffer.get(), read)) return FETCH_WRITE_FAILED;
     stored += read;
     if (progress != nullptr) progress(static_cast<std::int32_t>(read), total);
   }
   // A body that ended short of its announced length is as broken as one
   // that broke off: a truncated setup program must never be started.
   if (total > 0 && stored < total) return FETCH_READ_FAILED;
+  // Released in the usual order, the buffer before the file; the close
+  // writes out the bytes still buffered, so it can fail like a write.
+  buffer.reset();
+  if (!file.Close()) return FETCH_WRITE_FAILED;
   return FETCH_OK;
 }
 

@@ -17,8 +17,9 @@ void SetReadChunkSize(std::uint32_t bytes);
 // HTTP GET of url (plain HTTP, port 80, whatever the scheme says) into
 // localPath, replacing that file; progress, when not null, is called after
 // each chunk is written. FETCH_OK only for a 2xx answer whose whole body
-// (its Content-Length, when one was announced) was stored. A partial file of
-// a broken transfer stays on disk.
+// (its Content-Length, when one was announced) was received and written out;
+// a file that did not take every byte is FETCH_WRITE_FAILED. A partial file
+// of a broken transfer stays on disk.
 FetchResult FetchUrlToFile(const char* url, const char* localPath, TransferProgressFn progress);
 
 // FetchUrlToFile(baseUrl + name, folder + name), or the bare name relative to

@@ -16,4 +16,5 @@ enum : FetchResult {
   FETCH_FILE_FAILED = 12,         // the local file could not be created
   FETCH_NO_MEMORY = 13,           // the read buffer could not be allocated
   FETCH_NO_INTERNET_LIBRARY = 14, // wininet.dll or one of its functions is missing
+  FETCH_WRITE_FAILED = 15,        // the local file did not take every byte (a full disk)
 };
