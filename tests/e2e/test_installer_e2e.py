@@ -15,6 +15,7 @@ import argparse
 import os
 import random
 import shutil
+import subprocess
 import sys
 import unittest
 
@@ -304,6 +305,60 @@ class FetchFailureTest(InstallerTestCase):
                 else:
                     self.assertEqual(fourth, reply.body[:kept], "the file holds what had arrived")
                 self.assertIsNone(run.file("builtin-contents", CONTENT[4][1]))
+
+
+class DiskFullTest(InstallerTestCase):
+    """A temporary folder on a file system too small for the downloads.
+
+    A tmpfs of SMALL_SIZE bytes is mounted in the prefix, in this process's
+    own mount namespace, so it goes away with the process on every path;
+    before the Wine session starts, so that the wineserver, which creates
+    the files, sees it too. Each case fills it with ballast up to the room
+    it wants to leave.
+    """
+
+    SMALL = r"C:\korvane-e2e\small"
+    TEMP = SMALL + "\\temp\\"
+    SMALL_SIZE = 1024 * 1024
+
+    @classmethod
+    def setUpClass(cls):
+        if os.environ.get("KORVANE_E2E_NETNS") != "1":
+            raise unittest.SkipTest("no private mount namespace here, so no small file system can be mounted")
+        folder = os.path.join(ARGS.prefix, "drive_c", "korvane-e2e", "small")
+        os.makedirs(folder, exist_ok=True)
+        subprocess.run(["mount", "-t", "tmpfs", "-o", f"size={cls.SMALL_SIZE}", "korvane-small", folder],
+                       check=True)
+        cls.addClassCleanup(subprocess.run, ["umount", folder])
+        super().setUpClass()
+
+    def run_with_room(self, room: int, replies):
+        def fill(temp_dir):
+            with open(os.path.join(os.path.dirname(temp_dir.rstrip("/")), "ballast"), "wb") as f:
+                f.write(bytes(self.SMALL_SIZE - room))
+        return self.runner.run(replies, temp=self.TEMP, prepare=fill)
+
+    def test_setup_program_that_does_not_fit(self):
+        replies = standard_replies(**{SETUP_PATH: Reply(setup_bytes(300000))})
+        run = self.run_with_room(160 * 1024, replies)
+        self.assert_failed(run)
+        self.assertEqual(run.paths, [SETUP_PATH], "nothing is requested after the failed file")
+        stored = run.file("setup.exe")
+        self.assertIsNotNone(stored, "the partial file stays")
+        self.assertLess(len(stored), 300000)
+        self.assertEqual(stored, replies[SETUP_PATH].body[:len(stored)])
+
+    def test_content_file_that_does_not_fit(self):
+        # setup.exe and the first two content files fit; the third does not.
+        replies = standard_replies(**{SETUP_PATH: Reply(setup_bytes(150000)),
+                                      CONTENT[2][0]: Reply(body(2, 200000))})
+        run = self.run_with_room(320 * 1024, replies)
+        self.assert_failed(run)
+        self.assertEqual(run.paths, [SETUP_PATH] + [path for path, _ in CONTENT[:3]],
+                         "the files after the failed one are never requested")
+        self.assertEqual(run.file("setup.exe"), replies[SETUP_PATH].body)
+        self.assert_content(run, replies, [name for _, name in CONTENT[:2]])
+        self.assertLess(len(run.file("builtin-contents", CONTENT[2][1]) or b""), 200000)
 
 
 class TempPathTest(InstallerTestCase):
