@@ -6,21 +6,14 @@
 #include <string>
 #include <vector>
 
+#include "support/scripted_fetch.h"
+
 namespace {
 
-struct Call {
-  std::string url, name, folder;
-  TransferProgressFn progress;
-};
-std::vector<Call> g_calls;
-std::size_t g_failAt = 0;  // 1-based call that fails; 0: none
-
-FetchResult RecordFetch(const char* url, const char* name, const char* folder, TransferProgressFn progress) {
-  g_calls.push_back({url, name, folder, progress});
-  return g_calls.size() == g_failAt ? FETCH_HTTP_ERROR : FETCH_OK;
-}
-
-void NoProgress(std::int32_t, std::int32_t) {}
+using support::g_fetchCalls;
+using support::NoProgress;
+using support::RecordFetch;
+using support::ScriptFetch;
 
 std::vector<std::string> Walk(char* text) {
   std::vector<std::string> entries;
@@ -68,8 +61,7 @@ TEST(FileNameOffset, FollowsTheLastSlashOnly) {
 TEST(FetchContentFiles, FetchesTheBuiltInListFlatInOrder) {
   ASSERT_EQ(132u, std::strlen(kContentList));
   std::string list = kContentList;  // the built-in list can be split only once
-  g_calls.clear();
-  g_failAt = 0;
+  ScriptFetch(0);
   const char base[] = "http://127.0.0.1/zq/res/";
   EXPECT_EQ(FETCH_OK, FetchContentFiles(&list[0], base, "C:\\T\\korvane\\builtin-contents\\", RecordFetch, NoProgress));
 
@@ -77,24 +69,24 @@ TEST(FetchContentFiles, FetchesTheBuiltInListFlatInOrder) {
                            "galleryeastern/paperlanternwalks.krv", "marble/pebble.krv", "Zeko/teaser.krv"};
   const char* names[] = {"wave_short01.krv", "wave_short02.krv", "paperlanternwalks.krv", "pebble.krv",
                          "teaser.krv"};
-  ASSERT_EQ(5u, g_calls.size());
+  ASSERT_EQ(5u, g_fetchCalls.size());
   for (std::size_t i = 0; i < 5; ++i) {
     SCOPED_TRACE(i);
-    EXPECT_EQ(std::string(base) + entries[i], g_calls[i].url + g_calls[i].name);
-    EXPECT_EQ(names[i], g_calls[i].name);
-    EXPECT_EQ('/', g_calls[i].url.back());
-    EXPECT_EQ("C:\\T\\korvane\\builtin-contents\\", g_calls[i].folder);
-    EXPECT_EQ(&NoProgress, g_calls[i].progress);
+    const support::FetchCall& call = g_fetchCalls[i];
+    EXPECT_EQ(std::string(base) + entries[i], call.directoryUrl + call.name);
+    EXPECT_EQ(names[i], call.name);
+    EXPECT_EQ('/', call.directoryUrl.back());
+    EXPECT_EQ("C:\\T\\korvane\\builtin-contents\\", call.folder);
+    EXPECT_EQ(&NoProgress, call.progress);
   }
 }
 
 TEST(FetchContentFiles, StopsAtTheFirstFailure) {
   std::string list = kContentList;
-  g_calls.clear();
-  g_failAt = 4;
-  EXPECT_EQ(FETCH_HTTP_ERROR, FetchContentFiles(&list[0], "http://h/zq/res/", "f\\", RecordFetch, NoProgress));
-  ASSERT_EQ(4u, g_calls.size());
-  EXPECT_EQ("pebble.krv", g_calls[3].name);
+  ScriptFetch(4);
+  EXPECT_EQ(support::kScriptedFailure, FetchContentFiles(&list[0], "http://h/zq/res/", "f\\", RecordFetch, NoProgress));
+  ASSERT_EQ(4u, g_fetchCalls.size());
+  EXPECT_EQ("pebble.krv", g_fetchCalls[3].name);
 }
 
 }  // namespace

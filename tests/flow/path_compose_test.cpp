@@ -3,8 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <memory>
 #include <string>
+
+#include "support/exact_block.h"
 
 namespace {
 
@@ -13,14 +14,6 @@ namespace {
 void Fill(PathBuffer& buffer, const std::string& text) {
   std::memset(buffer, 0x5A, sizeof buffer);
   std::memcpy(buffer, text.c_str(), text.size() + 1);
-}
-
-// Heap text of exactly size bytes and no terminator: ASan reports any read
-// past its end.
-std::unique_ptr<char[]> Unterminated(std::size_t size) {
-  std::unique_ptr<char[]> text(new char[size]);
-  std::memset(text.get(), 'u', size);
-  return text;
 }
 
 TEST(CopyPath, CopiesUpTo259CharactersAndRefusesMoreUntouched) {
@@ -42,7 +35,7 @@ TEST(CopyPath, CopiesUpTo259CharactersAndRefusesMoreUntouched) {
 TEST(CopyPath, StopsReadingAnUnterminatedSourceAtTheLimit) {
   PathBuffer buffer;
   Fill(buffer, "kept");
-  auto source = Unterminated(kPathBufferSize);
+  const auto source = support::ExactCopy(std::string(kPathBufferSize, 'u'));  // no terminator
   EXPECT_NE(0, CopyPath(buffer, source.get()));
   EXPECT_STREQ("kept", buffer);
 }
@@ -75,7 +68,7 @@ TEST(AppendToPath, RefusesUnterminatedTextWithoutReadingPastIt) {
 
   // Room for 59 more characters: a source is read at most 60 bytes far.
   Fill(buffer, std::string(200, 'a'));
-  auto source = Unterminated(60);
+  const auto source = support::ExactCopy(std::string(60, 'u'));
   EXPECT_NE(0, AppendToPath(buffer, source.get()));
   EXPECT_EQ(std::string(200, 'a'), buffer);
 }

@@ -1,7 +1,7 @@
-// The checked binary value: size, encode, verify.
+// The checked binary value: encode, verify, and the two against each other.
+// The size rule and the check byte's value are the unit tests' business.
 //
-// Input: the data bytes. The first four (little-endian) also serve as a data
-// size for CheckedValueSize.
+// Input: the data bytes.
 
 #include <cstdint>
 #include <cstring>
@@ -9,20 +9,12 @@
 
 #include "fuzz_check.h"
 #include "registry/checked_value.h"
+#include "support/exact_block.h"
 
 namespace {
 
-unsigned char ExclusiveOr(const unsigned char* bytes, std::size_t size) {
-  unsigned char check = 0;
-  for (std::size_t i = 0; i < size; ++i) check = static_cast<unsigned char>(check ^ bytes[i]);
-  return check;
-}
-
-void CheckSize(std::uint32_t dataSize) {
-  std::uint32_t storedSize = 0;
-  const bool ok = CheckedValueSize(dataSize, &storedSize);
-  FUZZ_CHECK(ok == (dataSize != UINT32_MAX));
-  if (ok) FUZZ_CHECK(std::uint64_t{storedSize} == std::uint64_t{dataSize} + 1);
+const unsigned char* Bytes(const std::unique_ptr<char[]>& block) {
+  return reinterpret_cast<const unsigned char*>(block.get());
 }
 
 void CheckBitFlip(unsigned char* stored, std::uint32_t storedSize, std::size_t bit) {
@@ -38,27 +30,22 @@ void CheckBitFlip(unsigned char* stored, std::uint32_t storedSize, std::size_t b
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size >= UINT32_MAX) return 0;
   const auto dataSize = static_cast<std::uint32_t>(size);
+  // Every block below has exactly the size the call may touch.
+  const auto raw = support::ExactCopy({reinterpret_cast<const char*>(data), size});
 
-  CheckSize(dataSize);
-  if (size >= 4) {
-    std::uint32_t fuzzedSize;
-    std::memcpy(&fuzzedSize, data, sizeof fuzzedSize);
-    CheckSize(fuzzedSize);
-    CheckSize(UINT32_MAX - (fuzzedSize & 3));  // the top of the range
+  // Verify on any bytes accepts exactly what encode makes of all but the last.
+  if (size != 0) {
+    std::unique_ptr<unsigned char[]> encoded(new unsigned char[size]);
+    AppendCheckByte(Bytes(raw), dataSize - 1, encoded.get());
+    FUZZ_CHECK(VerifyCheckByte(Bytes(raw), dataSize) == (encoded[size - 1] == data[size - 1]));
   }
 
-  // Verify alone: true exactly when the bytes exclusive-or to 0.
-  const auto raw = fuzz::ExactCopy(reinterpret_cast<const char*>(data), size);
-  FUZZ_CHECK(VerifyCheckByte(reinterpret_cast<const unsigned char*>(raw.get()), dataSize) ==
-             (ExclusiveOr(data, size) == 0));
-
-  // Round trip through a block of exactly N + 1 bytes.
-  std::uint32_t storedSize = 0;
-  FUZZ_CHECK(CheckedValueSize(dataSize, &storedSize));
+  // Round trip: N data bytes and one check byte; the data are kept as they
+  // are and the result verifies.
+  const std::uint32_t storedSize = dataSize + 1;
   std::unique_ptr<unsigned char[]> stored(new unsigned char[storedSize]);
-  AppendCheckByte(reinterpret_cast<const unsigned char*>(raw.get()), dataSize, stored.get());
+  AppendCheckByte(Bytes(raw), dataSize, stored.get());
   FUZZ_CHECK(size == 0 || std::memcmp(stored.get(), data, size) == 0);
-  FUZZ_CHECK(stored[dataSize] == ExclusiveOr(data, size));
   FUZZ_CHECK(VerifyCheckByte(stored.get(), storedSize));
 
   // Any single flipped bit, check byte included, is detected: every bit of a
@@ -71,7 +58,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       CheckBitFlip(stored.get(), storedSize, bit);
       CheckBitFlip(stored.get(), storedSize, bits - 8 + bit);
     }
-    std::uint32_t state = ExclusiveOr(data, size) + 1u;
+    std::uint32_t state = dataSize ^ data[0];
     for (int i = 0; i < 64; ++i) {
       state = state * 1664525u + 1013904223u;
       CheckBitFlip(stored.get(), storedSize, state % bits);

@@ -10,6 +10,7 @@
 
 #include "download/url_parts.h"
 #include "fuzz_check.h"
+#include "support/exact_block.h"
 
 namespace {
 
@@ -29,7 +30,7 @@ std::int32_t Reference(const char* bytes, std::size_t size) {
 // The conversion of the first size bytes, read from a block of exactly that
 // size, so AddressSanitizer catches a read past it.
 void CheckPrefix(const char* bytes, std::size_t size) {
-  const auto exact = fuzz::ExactCopy(bytes, size);
+  const auto exact = support::ExactCopy({bytes, size});
   FUZZ_CHECK(ParseContentLength(exact.get(), size) == Reference(bytes, size));
 }
 

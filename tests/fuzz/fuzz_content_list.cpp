@@ -2,7 +2,8 @@
 //
 // Input: one byte whose value modulo 8 is the 1-based fetch that fails (0:
 // none fails), the list (up to the first NUL), a NUL, then the content base
-// URL (up to the next NUL).
+// URL (up to the next NUL). Both are passed in blocks of exactly their length
+// plus the terminator.
 
 #include <cstdint>
 #include <cstring>
@@ -11,57 +12,68 @@
 
 #include "flow/content_list.h"
 #include "fuzz_check.h"
+#include "support/exact_block.h"
+#include "support/scripted_fetch.h"
 
 namespace {
 
-struct Run {
-  std::size_t offset;
-  std::string text;
-};
-
-// The maximal runs of characters other than ' ', in order.
-std::vector<Run> SpaceSeparatedRuns(const std::string& text) {
-  std::vector<Run> runs;
-  std::size_t i = 0;
-  while (i < text.size()) {
-    if (text[i] == ' ') {
-      ++i;
-      continue;
+// The list with each run of spaces made one space and none left at either
+// end. Not a tokenizer: per byte it only decides whether a space is owed
+// before the next other byte.
+std::string Collapsed(const std::string& list) {
+  std::string collapsed;
+  bool spaceOwed = false;
+  for (const char c : list) {
+    if (c == ' ') {
+      spaceOwed = !collapsed.empty();
+    } else {
+      if (spaceOwed) collapsed += ' ';
+      collapsed += c;
+      spaceOwed = false;
     }
-    const std::size_t end = std::min(text.find(' ', i), text.size());
-    runs.push_back({i, text.substr(i, end - i)});
-    i = end;
   }
-  return runs;
+  return collapsed;
 }
 
+// The walk over a copy of list: each entry is a whole run of the list in
+// place (non-empty, no space, its own bytes with a space or an end of the
+// list on either side), entries come in order, joined by single spaces they
+// give the collapsed list, and once exhausted the walk stays so. Returns the
+// entries.
+std::vector<std::string> CheckWalk(const std::string& list) {
+  const auto block = support::TerminatedCopy(list);
+  char* const begin = block.get();
+  char* const end = begin + list.size();
+  std::vector<std::string> entries;
+  std::string joined;
+  char* earliest = begin;  // where the next entry may start at the earliest
+  char* cursor = begin;
+  while (char* entry = NextContentEntry(&cursor)) {
+    FUZZ_CHECK(entry >= earliest && entry < end);
+    const std::string text = entry;
+    const auto offset = static_cast<std::size_t>(entry - begin);
+    const std::size_t after = offset + text.size();
+    FUZZ_CHECK(!text.empty() && text.find(' ') == std::string::npos);
+    FUZZ_CHECK(list.compare(offset, text.size(), text) == 0);
+    FUZZ_CHECK(offset == 0 || list[offset - 1] == ' ');
+    FUZZ_CHECK(after == list.size() || list[after] == ' ');
+    earliest = entry + text.size() + 1;
+    if (!joined.empty()) joined += ' ';
+    joined += text;
+    entries.push_back(text);
+  }
+  FUZZ_CHECK(joined == Collapsed(list));
+  FUZZ_CHECK(NextContentEntry(&cursor) == nullptr);
+  return entries;
+}
+
+// Just past the last '/': none after it, one right before it, or none at all.
 void CheckFileNameOffset(const std::string& url) {
   const std::size_t offset = FileNameOffset(url);
   FUZZ_CHECK(offset <= url.size());
-  if (offset == 0) {
-    FUZZ_CHECK(url.find('/') == std::string::npos);
-  } else {
-    FUZZ_CHECK(url[offset - 1] == '/');
-    FUZZ_CHECK(url.find('/', offset) == std::string::npos);
-  }
+  FUZZ_CHECK(url.find('/', offset) == std::string::npos);
+  FUZZ_CHECK(offset == 0 ? url.find('/') == std::string::npos : url[offset - 1] == '/');
 }
-
-struct Call {
-  std::string directoryUrl, name;
-  const char* folder;
-  TransferProgressFn progress;
-};
-std::vector<Call> g_calls;
-std::size_t g_failAt;  // 1-based call that fails; 0: none
-const FetchResult kFailure = FETCH_READ_FAILED;
-
-FetchResult RecordFetch(const char* directoryUrl, const char* name, const char* folder,
-                        TransferProgressFn progress) {
-  g_calls.push_back({directoryUrl, name, folder, progress});
-  return g_calls.size() == g_failAt ? kFailure : FETCH_OK;
-}
-
-void NoProgress(std::int32_t, std::int32_t) {}
 
 }  // namespace
 
@@ -73,43 +85,31 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string list = fuzz::TextAt(bytes, rest);
   const std::string base =
       list.size() < rest ? fuzz::TextAt(bytes + list.size() + 1, rest - list.size() - 1) : std::string();
-  const std::vector<Run> runs = SpaceSeparatedRuns(list);
 
-  // The walk: each entry is the next run, in place, and then none is left.
-  const auto text = fuzz::TerminatedCopy(list);
-  char* cursor = text.get();
-  for (const Run& run : runs) {
-    char* entry = NextContentEntry(&cursor);
-    FUZZ_CHECK(entry == text.get() + run.offset);
-    FUZZ_CHECK(std::strlen(entry) == run.text.size());
-    FUZZ_CHECK(run.text == entry);
-  }
-  FUZZ_CHECK(NextContentEntry(&cursor) == nullptr);
-  FUZZ_CHECK(NextContentEntry(&cursor) == nullptr);
-
+  const std::vector<std::string> entries = CheckWalk(list);
   CheckFileNameOffset(list);
   CheckFileNameOffset(base);
 
-  // Every entry fetched in order up to the first failure, each as directory
-  // URL + file name split at the last '/' of base + entry.
-  const auto walked = fuzz::TerminatedCopy(list);
-  const auto baseText = fuzz::TerminatedCopy(base);
-  char folder[] = "C:\\Temp\\korvane\\builtin-contents\\";
-  g_calls.clear();
-  g_failAt = failAt;
-  const FetchResult result = FetchContentFiles(walked.get(), baseText.get(), folder, RecordFetch, NoProgress);
-  const bool fails = failAt != 0 && failAt <= runs.size();
-  FUZZ_CHECK(result == (fails ? kFailure : FETCH_OK));
-  FUZZ_CHECK(g_calls.size() == (fails ? failAt : runs.size()));
-  for (std::size_t i = 0; i < g_calls.size(); ++i) {
-    const Call& call = g_calls[i];
-    const std::string url = base + runs[i].text;
-    FUZZ_CHECK(call.directoryUrl + call.name == url);
+  // Every entry fetched in order up to the first failure, each as a
+  // directory URL ending in '/' (or empty) and a file name without one that
+  // join back to base + entry: the split at the last '/'.
+  const auto walked = support::TerminatedCopy(list);
+  const auto baseText = support::TerminatedCopy(base);
+  const char folder[] = "C:\\Temp\\korvane\\builtin-contents\\";
+  support::ScriptFetch(failAt);
+  const FetchResult result =
+      FetchContentFiles(walked.get(), baseText.get(), folder, support::RecordFetch, support::NoProgress);
+  const bool fails = failAt != 0 && failAt <= entries.size();
+  FUZZ_CHECK(result == (fails ? support::kScriptedFailure : FETCH_OK));
+  const std::vector<support::FetchCall>& calls = support::g_fetchCalls;
+  FUZZ_CHECK(calls.size() == (fails ? failAt : entries.size()));
+  for (std::size_t i = 0; i < calls.size(); ++i) {
+    const support::FetchCall& call = calls[i];
+    FUZZ_CHECK(call.directoryUrl + call.name == base + entries[i]);
     FUZZ_CHECK(call.name.find('/') == std::string::npos);
     FUZZ_CHECK(call.directoryUrl.empty() || call.directoryUrl.back() == '/');
-    FUZZ_CHECK(call.directoryUrl.size() == FileNameOffset(url));
     FUZZ_CHECK(call.folder == folder);
-    FUZZ_CHECK(call.progress == NoProgress);
+    FUZZ_CHECK(call.progress == support::NoProgress);
   }
   return 0;
 }

@@ -15,10 +15,13 @@
 
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <string>
+#include <string_view>
 
 #include "flow/path_compose.h"
 #include "fuzz_check.h"
+#include "support/exact_block.h"
 
 namespace {
 
@@ -29,8 +32,8 @@ enum Operation { kCopy = 0, kAppend = 1, kCopyOwnTail = 2, kAppendOwnTail = 3 };
 // longer text is cut to exactly needed bytes with no terminator, and the
 // call has to refuse it from those alone.
 std::unique_ptr<char[]> SourceBlock(const std::string& text, std::size_t needed) {
-  if (text.size() < needed) return fuzz::TerminatedCopy(text);
-  return fuzz::ExactCopy(text.data(), needed);
+  if (text.size() < needed) return support::TerminatedCopy(text);
+  return support::ExactCopy(std::string_view(text).substr(0, needed));
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
-// ComposeRunPaths and SetupCommandLine on arbitrary base URLs and temp
-// folders, both possibly longer than a path buffer.
+// ComposeRunPaths on arbitrary base URLs and temp folders, both possibly
+// longer than a path buffer. SetupCommandLine, a plain quoting, is left to
+// the unit tests.
 //
 // Input: the base URL, a NUL, then the temp folder (up to the next NUL).
 // Either one at 260 characters or more is passed as exactly 260 bytes with
@@ -7,16 +8,19 @@
 
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <string>
+#include <string_view>
 
 #include "flow/run_paths.h"
 #include "fuzz_check.h"
+#include "support/exact_block.h"
 
 namespace {
 
 std::unique_ptr<char[]> TextBlock(const std::string& text) {
-  if (text.size() < kPathBufferSize) return fuzz::TerminatedCopy(text);
-  return fuzz::ExactCopy(text.data(), kPathBufferSize);
+  if (text.size() < kPathBufferSize) return support::TerminatedCopy(text);
+  return support::ExactCopy(std::string_view(text).substr(0, kPathBufferSize));
 }
 
 // Every buffer holds terminated text with only zeros after it; one whose
@@ -42,6 +46,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::memset(&paths, 0xA5, sizeof paths);  // whatever the stack held before
   const int result = ComposeRunPaths(baseText.get(), tempText.get(), paths);
 
+  // The four paths as the header composes them, each checked whole.
   const std::string working = temp + "korvane\\";
   const std::string contents = working + "builtin-contents\\";
   const std::string setup = working + "setup.exe";
@@ -52,6 +57,5 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   CheckBuffer(paths.workingFolder, working);
   CheckBuffer(paths.contentsFolder, contents);
   CheckBuffer(paths.setupPath, setup);
-  if (result == 0) FUZZ_CHECK(SetupCommandLine(paths.setupPath) == "\"" + setup + "\"");
   return 0;
 }

@@ -8,13 +8,16 @@ changing a seed here; the fuzzers never write to corpus/.
 import os
 import shutil
 import struct
+import sys
 
 HERE = os.path.dirname(os.path.abspath(__file__))
-HOST = b"downloads.korvane.example"
-APP_BASE = b"http://" + HOST + b"/archives/app/"
-CONTENT_BASE = b"http://" + HOST + b"/zq/res/"
-CONTENT_LIST = (b"Gallery_North/wave_short01.krv Gallery_North/wave_short02.krv "
-                b"galleryeastern/paperlanternwalks.krv marble/pebble.krv Zeko/teaser.krv")
+sys.path.insert(0, os.path.dirname(HERE))  # tests/, for expected.py
+import expected  # noqa: E402
+
+HOST = expected.SHIPPED_HOST.encode()
+APP_BASE = b"http://" + HOST + expected.APP_BASE_PATH.encode()
+CONTENT_BASE = b"http://" + HOST + expected.CONTENT_BASE_PATH.encode()
+CONTENT_LIST = expected.CONTENT_LIST.encode()
 
 
 def temp_folder(length):
@@ -32,15 +35,15 @@ def path_op(operation, destination, source, length=None, fill=0x5A):
 
 SEEDS = {
     "split_url": {
-        "app_setup": APP_BASE + b"\0setup.exe",
-        "content_file": CONTENT_BASE + b"Gallery_North/\0wave_short01.krv",
+        "app_setup": b"http://" + HOST + expected.SETUP_PATH.encode(),
+        "content_file": b"http://" + HOST + expected.CONTENT[0][0].encode(),
         "user_port_host": b"http://user@host:8080/a/b",
         "no_path": b"http://" + HOST,
         "no_scheme": b"host/path",
         "single_slash": b"http:/host/path",
         "second_scheme": b"http://a/b://c/d",
         "empty_host": b"http:///p",
-        "local_folder": b"C:\\Temp\\korvane\\\0setup.exe",
+        "scheme_only": b"http://",
     },
     "content_length": {
         "plain": b"3072",
@@ -83,9 +86,8 @@ SEEDS = {
         "empty": b"",
         "one_two_four": b"\x01\x02\x04",
         "already_zero": b"\x01\x02\x04\x07",
-        "size_near_top": b"\xfe\xff\xff\xff",
-        "size_top": b"\xff\xff\xff\xff",
-        "dword": struct.pack("<I", 3072),
+        "all_ones": b"\xff" * 8,
+        "over_64_bytes": bytes(range(100)),  # past 512 bits: flips are sampled
     },
     "content_list": {
         "built_in": b"\0" + CONTENT_LIST + b"\0" + CONTENT_BASE,
