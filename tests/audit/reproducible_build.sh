@@ -16,8 +16,9 @@ trap 'rm -rf "$work"' EXIT
 # Folder names of different lengths, so that an embedded path would also
 # move whatever follows it.
 copies=("$work/a/src" "$work/second-tree/korvane-sources")
-# Clocks a day apart: a __DATE__ or __TIME__ would differ.
-clocks=("UTC0" "KOR-14")
+# Local clocks 26 hours apart (UTC-12 and UTC+14), so the two builds run on
+# different dates at any hour: a __DATE__ or __TIME__ would differ.
+clocks=("WEST12" "EAST-14")
 
 copy_sources() {
   local target=$1
