@@ -17,10 +17,10 @@ import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
-from e2e_harness import (CONTENT, SETUP_LOG, SETUP_PATH, enter_private_network,  # noqa: E402
-                         read_setup_runs)
-from fault_server import FaultServer, Reply  # noqa: E402
-from wine_session import Wine, WineSession, create_prefix, wait_for  # noqa: E402
+from e2e_harness import SETUP_LOG, enter_private_network, read_setup_runs, stage  # noqa: E402
+from expected import CONTENT, CONTENTS_FOLDER, SETUP_NAME, SETUP_PATH, WORKING_FOLDER  # noqa: E402
+from fault_server import Reply  # noqa: E402
+from wine_session import Wine, wait_for  # noqa: E402
 
 CONTENT_SIZES = [48 * 1024, 52 * 1024, 30 * 1024 + 7, 12 * 1024, 64 * 1024 + 100]
 PACE = (1024, 0.012)  # 1 KiB every 12 ms: a few seconds on screen
@@ -41,7 +41,6 @@ def main():
     prefix = os.path.join(args.out, "wine-prefix-" + args.wine_arch)
     if not os.path.isdir(os.path.join(prefix, "drive_c")):
         print("demo: making a Wine prefix (once, about 10 s)", flush=True)
-        create_prefix(prefix, wine)
 
     with open(args.setup, "rb") as f:
         replies = {SETUP_PATH: Reply(f.read(), pace=PACE)}
@@ -50,12 +49,12 @@ def main():
         replies[path] = Reply(generator.randbytes(size), pace=PACE)
 
     display = os.environ.get("DISPLAY")
-    session = WineSession(prefix, wine, display)
     screenshot = None
-    try:
+    with stage(prefix, wine, display) as started:
+        session, server = started.session, started.server
         temp = session.run(["cmd", "/c", "echo %TEMP%"], timeout=60).stdout.decode().strip()
         temp_unix = session.run(["winepath", "-u", temp], timeout=60).stdout.decode().strip()
-        work = os.path.join(temp_unix, "korvane")
+        work = os.path.join(temp_unix, WORKING_FOLDER)
         setup_log = session.unix_path(SETUP_LOG)
         if os.path.exists(setup_log):
             os.remove(setup_log)
@@ -63,28 +62,25 @@ def main():
         print(f"demo: server http://127.0.0.1:80/ "
               f"({'private network namespace' if private_network else 'machine loopback'}), "
               f"display {session.display}{'' if display else ' (Xvfb)'}", flush=True)
-        with FaultServer() as server:
-            server.set_replies(replies)
-            installer = session.spawn_logged([args.installer])
-            if not display:
-                # The window opens before the first request; give it a moment to paint.
-                if wait_for(lambda: server.requests or installer.process.poll() is not None, 60) \
-                        and installer.process.poll() is None:
-                    time.sleep(0.8)
-                    screenshot = os.path.join(args.out, "progress.png")
-                    session.screenshot(screenshot)
-            exit_code, timed_out = installer.wait(300)
-            requests = server.requests
-    finally:
-        session.close()
+        server.reset(replies)
+        installer = session.spawn_logged([args.installer])
+        if not display:
+            # The window opens before the first request; give it a moment to paint.
+            if wait_for(lambda: server.requests or installer.process.poll() is not None, 60) \
+                    and installer.process.poll() is None:
+                time.sleep(0.8)
+                screenshot = os.path.join(args.out, "progress.png")
+                session.screenshot(screenshot)
+        exit_code, timed_out = installer.wait(300)
+        requests = server.requests
 
     print("\nRequests, in order:")
     for request in requests:
         size = len(replies[request.path].body) if request.path in replies else None
         print(f"  {request.method} {request.path}  User-Agent: {request.user_agent}  "
               f"-> {size if size is not None else 'not served'} bytes")
-    print(f"\nFiles in {temp.rstrip(chr(92))}\\korvane\\:")
-    stored = [("setup.exe", SETUP_PATH)] + [("builtin-contents\\" + name, path) for path, name in CONTENT]
+    print(f"\nFiles in {temp.rstrip(chr(92))}\\{WORKING_FOLDER}\\:")
+    stored = [(SETUP_NAME, SETUP_PATH)] + [(CONTENTS_FOLDER + "\\" + name, path) for path, name in CONTENT]
     for name, path in stored:
         local = os.path.join(work, *name.split("\\"))
         if os.path.exists(local):

@@ -1,13 +1,20 @@
-"""Runs KorvaneInstaller.exe once under Wine and collects what it did.
+"""Runs KorvaneInstaller.exe under Wine against the local download server
+and collects what it did.
 
-One scenario: reset the temporary folder and the setup program's log,
-serve the given replies on 127.0.0.1:80 (or nothing: server=False), start
-the UI reader, run the installer with a time limit, then gather the exit
-code, the server's request log, the reader's report, the setup program's
-runs and the files left in the working folder.
+stage() is the one way the tests, the demo and the benchmark set up: a Wine
+prefix (made when missing), a Wine session on it and the fault-injecting
+server on 127.0.0.1:80, inside the private network of
+enter_private_network(), which each program enters first.
+
+One scenario (InstallerRunner.run): reset the temporary folder and the setup
+program's log, give the server the replies (or take it down), start the UI
+reader, run the installer with a time limit, then gather the exit code, the
+server's request log, the reader's report, the setup program's runs and the
+files left in the working folder.
 """
 
 import atexit
+import contextlib
 import fcntl
 import json
 import os
@@ -20,23 +27,13 @@ import sys
 import tempfile
 import time
 from dataclasses import dataclass
-from typing import Callable, Dict, List, Optional, Sequence
+from typing import Callable, Dict, Iterator, List, Optional, Sequence
 
-from fault_server import FaultServer, Reply, Request
-from wine_session import WineSession, wait_for, with_dll_overrides
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."))
 
-SETUP_PATH = "/archives/app/setup.exe"
-# (URL path, file name in builtin-contents), in the order the installer fetches them.
-CONTENT = [
-    ("/zq/res/Gallery_North/wave_short01.krv", "wave_short01.krv"),
-    ("/zq/res/Gallery_North/wave_short02.krv", "wave_short02.krv"),
-    ("/zq/res/galleryeastern/paperlanternwalks.krv", "paperlanternwalks.krv"),
-    ("/zq/res/marble/pebble.krv", "pebble.krv"),
-    ("/zq/res/Zeko/teaser.krv", "teaser.krv"),
-]
-ERROR_TEXT = ("ダウンロードできませんでした。\n"
-              "ネットワークが繋がっているかご確認ください。").encode("cp932")
-DIALOG_TEXT = "KORVANE 本体をダウンロード中です。".encode("cp932")
+from expected import WORKING_FOLDER  # noqa: E402
+from fault_server import FaultServer, Reply, Request  # noqa: E402
+from wine_session import Wine, WineSession, create_prefix, wait_for, with_dll_overrides  # noqa: E402
 
 SETUP_LOG = r"C:\korvane-setup-runs.log"
 SCRATCH = r"C:\korvane-e2e"
@@ -126,22 +123,59 @@ def port_80_listening() -> bool:
         return probe.connect_ex(("127.0.0.1", 80)) == 0
 
 
-class InstallerRunner:
-    def __init__(self, session: WineSession, installer: str, reader: str, artifacts: str):
+class Stage:
+    """A Wine session and the local download server on 127.0.0.1:80."""
+
+    def __init__(self, session: WineSession):
         self.session = session
+        self.server = FaultServer().start()
+
+    @contextlib.contextmanager
+    def server_down(self) -> Iterator[None]:
+        """Nothing listens on port 80 for a while: the server is unreachable."""
+        self.server.stop()
+        try:
+            if port_80_listening():
+                raise RuntimeError("something else listens on 127.0.0.1:80; the unreachable case needs it free")
+            yield
+        finally:
+            self.server = FaultServer().start()
+
+
+@contextlib.contextmanager
+def stage(prefix: str, wine: Wine, display: Optional[str] = None, fresh_prefix: bool = False) -> Iterator[Stage]:
+    """A Wine session on prefix (made first when missing, or anew) and the server; both ended on exit."""
+    if fresh_prefix or not os.path.isdir(os.path.join(prefix, "drive_c")):
+        create_prefix(prefix, wine)
+    session = WineSession(prefix, wine, display)
+    try:
+        started = Stage(session)
+        try:
+            yield started
+        finally:
+            started.server.stop()
+    finally:
+        session.close()
+
+
+class InstallerRunner:
+    def __init__(self, stage: Stage, installer: str, reader: str, artifacts: str):
+        self.stage = stage
+        self.session = stage.session
         self.installer = installer
         self.reader = reader
         self.artifacts = artifacts
         self.count = 0
         os.makedirs(artifacts, exist_ok=True)
-        os.makedirs(session.unix_path(CWD), exist_ok=True)
+        os.makedirs(self.session.unix_path(CWD), exist_ok=True)
 
     def run(self, replies: Optional[Dict[str, Reply]] = None, server: bool = True,
-            temp: str = DEFAULT_TEMP, reader_args: List[str] = (), timeout: float = 60,
+            temp: str = DEFAULT_TEMP, reader_args: Sequence[str] = (), timeout: float = 60,
             prepare: Optional[Callable[[str], None]] = None, screenshot: Optional[str] = None,
             installer: Optional[str] = None, dll_overrides: str = "") -> Run:
         """Runs the installer once; prepare(temp_dir) may plant files first.
 
+        server=False: nothing answers on port 80 during the run;
         installer: another copy of the program to run (a Windows path, say);
         dll_overrides: added to WINEDLLOVERRIDES for the installer alone.
         """
@@ -163,19 +197,18 @@ class InstallerRunner:
         if prepare:
             prepare(temp_dir)
 
-        fault_server = None
-        if server:
-            fault_server = FaultServer().start()
-            fault_server.set_replies(replies or {})
-        elif port_80_listening():
-            raise RuntimeError("something listens on 127.0.0.1:80; the unreachable-server case needs it free")
         patience = session.wine.patience
         timeout *= patience
-        # The reader keeps an error box up for 300 ms before pressing OK, and
-        # watches for as long as the installer may run.
-        reader = session.spawn([self.reader, report, stop, "--box-delay", "300",
-                                "--timeout", str(int(timeout + 60) * 1000)] + list(reader_args))
-        try:
+        with contextlib.ExitStack() as scope:
+            if server:
+                self.stage.server.reset(replies or {})
+            else:
+                scope.enter_context(self.stage.server_down())
+            # The reader keeps an error box up for 300 ms before pressing OK, and
+            # watches for as long as the installer may run.
+            reader = session.spawn([self.reader, report, stop, "--box-delay", "300",
+                                    "--timeout", str(int(timeout + 60) * 1000)] + list(reader_args))
+            scope.callback(session.kill, reader)
             ready = wait_for(lambda: any(e["ev"] == "ready" for e in read_report(session.unix_path(report))),
                              30 * patience)
             if not ready:
@@ -183,9 +216,7 @@ class InstallerRunner:
             start = time.monotonic()
             installer = session.spawn_logged([program], cwd=session.unix_path(CWD),
                                              env=with_dll_overrides(session.env, dll_overrides))
-            shot = None
-            if screenshot:
-                shot = self._screenshot(report, installer.process, screenshot)
+            shot = self._screenshot(report, installer.process, screenshot) if screenshot else None
             exit_code, timed_out = installer.wait(timeout)
             seconds = time.monotonic() - start
             # Let the reader see the last window disappear, then stop it.
@@ -195,17 +226,14 @@ class InstallerRunner:
             try:
                 reader.wait(15 * patience)
             except subprocess.TimeoutExpired:
-                session.kill(reader)
-        finally:
-            session.kill(reader)
-            if fault_server:
-                fault_server.stop()
+                pass  # killed on the way out
+            requests = self.stage.server.requests if server else []
         shutil.copy(session.unix_path(report), os.path.join(self.artifacts, f"ui-{self.count}.jsonl"))
-        return Run(exit_code=exit_code, timed_out=timed_out,
-                   requests=fault_server.requests if fault_server else [],
+        work_dir = os.path.join(temp_dir, WORKING_FOLDER)
+        return Run(exit_code=exit_code, timed_out=timed_out, requests=requests,
                    events=read_report(session.unix_path(report)), setup_runs=read_setup_runs(setup_log),
-                   temp_dir=temp_dir, work_dir=os.path.join(temp_dir, "korvane"), seconds=seconds,
-                   screenshot=shot, stderr=installer.stderr())
+                   temp_dir=temp_dir, work_dir=work_dir, seconds=seconds, screenshot=shot,
+                   stderr=installer.stderr())
 
     def _screenshot(self, report: str, installer: subprocess.Popen, name: str) -> Optional[str]:
         """Screenshot of the whole screen while the progress window is up."""

@@ -1,8 +1,7 @@
-"""A local HTTP download server with per-path fault injection.
-
-Used in-process by the end-to-end tests and from the command line by the
-demo. Every request is logged (order, method, path, version, User-Agent,
-headers). Each path answers as its Reply says:
+"""A local HTTP download server with per-path fault injection, used in-process
+by the end-to-end tests, the demo and the benchmark. Every request is logged
+(order, method, path, version, User-Agent, headers). Each path answers to a
+GET as its Reply says:
 
 - status: any code; a non-2xx reply sends its body as the error page.
 - framing: "length" (Content-Length, connection kept alive), "close" (no
@@ -15,15 +14,12 @@ headers). Each path answers as its Reply says:
 - pace=(size, seconds): the body goes out in pieces of size bytes with a
   pause before each, to keep the client busy for a while.
 
-Paths without a Reply get a 404 page.
+Paths without a Reply get a 404 page; other methods than GET get 501.
 """
 
-import argparse
 import http.server
-import os
 import socket
 import struct
-import sys
 import threading
 import time
 from dataclasses import dataclass, field
@@ -42,7 +38,6 @@ class Reply:
 
 @dataclass
 class Request:
-    index: int
     method: str
     path: str
     version: str
@@ -63,15 +58,12 @@ class _Handler(http.server.BaseHTTPRequestHandler):
     server: "FaultServer"
 
     def log_message(self, format, *args):  # noqa: A002 - the base class's name
-        if self.server.verbose:
-            sys.stderr.write("server: " + (format % args) + "\n")
+        pass
 
-    def _serve(self):
+    def do_GET(self):  # noqa: N802 - the base class's name
         request = self.server.log_request_line(self)
         reply = self.server.reply_for(self.path)
-        if self.command != "GET":
-            reply = error_page(405)
-        body = reply.body if self.command != "HEAD" else b""
+        body = reply.body
         head = [f"HTTP/1.1 {reply.status} {self.responses.get(reply.status, ('X',))[0]}",
                 "Content-Type: application/octet-stream",
                 # Each run must reach the server; no client may answer from its cache.
@@ -115,10 +107,6 @@ class _Handler(http.server.BaseHTTPRequestHandler):
         if reply.framing == "chunked" and reply.reset_after is None and reply.cut_after is None:
             self.wfile.write(b"0\r\n\r\n")
 
-    do_GET = _serve
-    do_HEAD = _serve
-    do_POST = _serve
-
 
 class FaultServer(http.server.ThreadingHTTPServer):
     """ThreadingHTTPServer whose replies and request log the caller controls."""
@@ -126,17 +114,18 @@ class FaultServer(http.server.ThreadingHTTPServer):
     daemon_threads = True
     allow_reuse_address = True
 
-    def __init__(self, host: str = "127.0.0.1", port: int = 80, verbose: bool = False):
-        self.verbose = verbose
+    def __init__(self, host: str = "127.0.0.1", port: int = 80):
         self._lock = threading.Lock()
         self._replies: Dict[str, Reply] = {}
         self._requests: List[Request] = []
         self._thread: Optional[threading.Thread] = None
         super().__init__((host, port), _Handler)
 
-    def set_replies(self, replies: Dict[str, Reply]):
+    def reset(self, replies: Dict[str, Reply]):
+        """Answers with replies from now on, with an empty request log."""
         with self._lock:
             self._replies = dict(replies)
+            self._requests = []
 
     def reply_for(self, path: str) -> Reply:
         with self._lock:
@@ -145,7 +134,7 @@ class FaultServer(http.server.ThreadingHTTPServer):
     def log_request_line(self, handler: _Handler) -> Request:
         with self._lock:
             request = Request(
-                index=len(self._requests), method=handler.command, path=handler.path,
+                method=handler.command, path=handler.path,
                 version=handler.request_version, user_agent=handler.headers.get("User-Agent"),
                 headers=dict(handler.headers.items()), time=time.monotonic())
             self._requests.append(request)
@@ -168,58 +157,3 @@ class FaultServer(http.server.ThreadingHTTPServer):
         if self._thread:
             self._thread.join()
 
-    def __enter__(self):
-        return self.start()
-
-    def __exit__(self, *exc):
-        self.stop()
-
-
-def _main():
-    parser = argparse.ArgumentParser(description="Serve files from a folder, optionally slowly.")
-    parser.add_argument("root", help="folder whose files are served, URL path = relative path")
-    parser.add_argument("--host", default="127.0.0.1")
-    parser.add_argument("--port", type=int, default=80)
-    parser.add_argument("--pace", default=None, metavar="BYTES,SECONDS",
-                        help="send the body in pieces of BYTES with SECONDS before each")
-    parser.add_argument("--log", default=None, help="append one line per request to this file")
-    args = parser.parse_args()
-
-    pace = None
-    if args.pace:
-        size, pause = args.pace.split(",")
-        pace = (int(size), float(pause))
-    replies = {}
-    for folder, _, files in os.walk(args.root):
-        for name in files:
-            full = os.path.join(folder, name)
-            url = "/" + os.path.relpath(full, args.root).replace(os.sep, "/")
-            with open(full, "rb") as f:
-                replies[url] = Reply(body=f.read(), pace=pace)
-
-    server = FaultServer(args.host, args.port)
-    server.set_replies(replies)
-    logged = 0
-    server.start()
-    print(f"serving {len(replies)} files from {args.root} on http://{args.host}:{args.port}/", flush=True)
-    try:
-        while True:
-            time.sleep(0.1)
-            for request in server.requests[logged:]:
-                size = len(replies[request.path].body) if request.path in replies else None
-                line = (f"{request.method} {request.path} {request.version} "
-                        f"User-Agent={request.user_agent!r} bytes={size if size is not None else '404'}")
-                if args.log:
-                    with open(args.log, "a") as log:
-                        log.write(line + "\n")
-                else:
-                    print(line, flush=True)
-                logged += 1
-    except KeyboardInterrupt:
-        pass
-    finally:
-        server.stop()
-
-
-if __name__ == "__main__":
-    _main()

@@ -11,25 +11,20 @@
 #include <windows.h>
 #include <string.h>
 
+#include "append_log.h"
+
 static const char kLogPath[] = "C:\\korvane-planted.log";
 
 static void RecordLoad(HINSTANCE self)
 {
     char dll[MAX_PATH * 2] = "", host[MAX_PATH * 2] = "", line[MAX_PATH * 4 + 4] = "";
-    DWORD written = 0;
-    HANDLE log;
     GetModuleFileNameA(self, dll, sizeof dll);
     GetModuleFileNameA(NULL, host, sizeof host);
     strcat(line, dll);
     strcat(line, "|");
     strcat(line, host);
     strcat(line, "\r\n");
-    log = CreateFileA(kLogPath, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, OPEN_ALWAYS,
-                      FILE_ATTRIBUTE_NORMAL, NULL);
-    if (log == INVALID_HANDLE_VALUE)
-        return;
-    WriteFile(log, line, (DWORD)strlen(line), &written, NULL);
-    CloseHandle(log);
+    AppendToLog(kLogPath, line);
 }
 
 BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved)

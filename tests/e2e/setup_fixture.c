@@ -19,20 +19,11 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include "append_log.h"
+
 #define SETUP_EXIT_CODE 7
 
 static const char kLogPath[] = "C:\\korvane-setup-runs.log";
-
-static void AppendToLog(const char *text)
-{
-    HANDLE log = CreateFileA(kLogPath, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                             NULL, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
-    DWORD written = 0;
-    if (log == INVALID_HANDLE_VALUE)
-        return;
-    WriteFile(log, text, (DWORD)strlen(text), &written, NULL);
-    CloseHandle(log);
-}
 
 /* Appends "key=value\r\n" to record; record holds recordSize bytes, terminator included. */
 static void AddField(char *record, size_t recordSize, const char *key, const char *value)
@@ -66,9 +57,9 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine, in
     AddField(record, sizeof record, "module", module);
     AddField(record, sizeof record, "cwd", cwd);
     AddField(record, sizeof record, "tick", tick);
-    AppendToLog(record);
+    AppendToLog(kLogPath, record);
 
     Sleep(800);
-    AppendToLog("exit=7\r\n");
+    AppendToLog(kLogPath, "exit=7\r\n");
     return SETUP_EXIT_CODE;
 }

@@ -6,9 +6,10 @@
     python3 test_installer_e2e.py --wine-arch win32|win64 --create-prefix DIR
     python3 test_installer_e2e.py --remove-prefix DIR
 
-Each test group opens its own Xvfb display and wineserver on a prefix made
-once per ctest run. The installer's windows are read from another process
-by the UI reader (ui_reader.c); the program it starts is setup_fixture.c.
+Each test group opens its own stage (Xvfb display, wineserver, server) on a
+prefix made once per ctest run. The installer's windows are read from
+another process by the UI reader (ui_reader.c); the program it starts is
+setup_fixture.c.
 """
 
 import argparse
@@ -21,20 +22,18 @@ import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
-from e2e_harness import (CONTENT, CWD, DEFAULT_TEMP, DIALOG_TEXT, ERROR_TEXT, SETUP_PATH, InstallerRunner,  # noqa: E402
-                         Run, enter_private_network, installer_host, text)
+from e2e_harness import CWD, DEFAULT_TEMP, InstallerRunner, Run, enter_private_network, installer_host, stage, text  # noqa: E402,E501
+from expected import (BAR_RANGE, CONTENT, CONTENTS_FOLDER, DIALOG_EXSTYLE, DIALOG_STYLE, DIALOG_TEXT,  # noqa: E402
+                      DS_3DLOOK, ERROR_TEXT, ICON_STYLE, IDC_APP_ICON, IDC_PROGRESS, IDOK, SETUP_NAME, SETUP_PATH,
+                      TEXT_STYLE, TITLE, WORKING_FOLDER, WS_CHILD, WS_CLIPSIBLINGS, WS_EX_CONTROLPARENT, WS_VISIBLE)
 from fault_server import Reply, error_page  # noqa: E402
-from wine_session import Wine, WineSession, create_prefix  # noqa: E402
+from wine_session import Wine, create_prefix  # noqa: E402
 
 ARGS = argparse.Namespace()
-
-WS_POPUP, WS_CHILD, WS_VISIBLE = 0x80000000, 0x40000000, 0x10000000
-WS_CLIPSIBLINGS, WS_GROUP = 0x04000000, 0x00020000
-DS_3DLOOK, DS_SETFONT, DS_NOIDLEMSG, DS_CENTER = 0x4, 0x40, 0x100, 0x800
-SS_ICON, SS_NOPREFIX = 0x3, 0x80
-WS_EX_NOPARENTNOTIFY, WS_EX_CLIENTEDGE, WS_EX_CONTROLPARENT = 0x4, 0x200, 0x10000
-IDOK = 1
-BAR_MAX = 10000
+BAR_MAX = BAR_RANGE[1]
+ERROR_BYTES = ERROR_TEXT.encode("cp932")
+# Every download in the order the installer makes them: (URL path, parts of the local path).
+DOWNLOADS = [(SETUP_PATH, (SETUP_NAME,))] + [(path, (CONTENTS_FOLDER, name)) for path, name in CONTENT]
 
 
 def body(seed: int, size: int) -> bytes:
@@ -58,13 +57,12 @@ def standard_replies(**overrides: Reply):
     replies = {SETUP_PATH: Reply(setup_bytes())}
     for index, (path, _) in enumerate(CONTENT):
         replies[path] = Reply(body(index, CONTENT_SIZES[index]))
-    for path, reply in overrides.items():
-        replies[path] = reply
+    replies.update(overrides)
     return replies
 
 
 def windows_setup_path(temp: str) -> str:
-    return temp + "korvane\\setup.exe"
+    return temp + WORKING_FOLDER + "\\" + SETUP_NAME
 
 
 def positions(run: Run):
@@ -76,7 +74,7 @@ def positions(run: Run):
 
 
 class InstallerTestCase(unittest.TestCase):
-    """One Wine session (display, wineserver) per test class."""
+    """One stage (display, wineserver, server) per test class."""
 
     maxDiff = None
 
@@ -86,10 +84,10 @@ class InstallerTestCase(unittest.TestCase):
 
     @classmethod
     def setUpClass(cls):
-        cls.session = WineSession(ARGS.prefix, cls.wine())
-        # Also when a subclass's setUpClass fails after this point.
-        cls.addClassCleanup(cls.session.close)
-        cls.runner = InstallerRunner(cls.session, ARGS.installer, ARGS.ui_reader,
+        # Ended also when a subclass's setUpClass fails after this point.
+        cls.stage = cls.enterClassContext(stage(ARGS.prefix, cls.wine()))
+        cls.session = cls.stage.session
+        cls.runner = InstallerRunner(cls.stage, ARGS.installer, ARGS.ui_reader,
                                      os.path.join(ARGS.artifacts, cls.__name__))
 
     def assert_exit(self, run: Run, code: int):
@@ -113,33 +111,30 @@ class InstallerTestCase(unittest.TestCase):
         boxes = run.of("box")
         self.assertEqual(len(boxes), 1, run.describe())
         box = boxes[0]
-        self.assertEqual(text(box, "caption"), b"KORVANE")
-        statics = [c for c in run.of("box_control") if bytes.fromhex(c["class"]).lower() == b"static"
-                   and c["text"]]
-        self.assertEqual([text(c) for c in statics], [ERROR_TEXT], run.describe())
-        # The message box's text static has id 0xFFFF, in Wine as in Windows.
-        self.assertEqual(statics[0]["id"] & 0xFFFF, 0xFFFF)
-        buttons = [c["id"] for c in run.of("box_control")
-                   if bytes.fromhex(c["class"]).lower() == b"button" and c["visible"]]
+        self.assertEqual(text(box, "caption"), TITLE.encode())
+        statics = [c for c in run.of("box_control") if text(c, "class").lower() == b"static" and c["text"]]
+        self.assertEqual([text(c) for c in statics], [ERROR_BYTES], run.describe())
+        buttons = [c["id"] for c in run.of("box_control") if text(c, "class").lower() == b"button" and c["visible"]]
         self.assertEqual(buttons, [IDOK], "MB_OK: one OK button")
-        dismiss = run.of("box_dismiss")[0]
         if window_expected:
+            dismiss = run.of("box_dismiss")[0]
             self.assertTrue(box["progress_visible"], "the box must come up over the progress window")
             self.assertTrue(dismiss["progress_visible"], "the window must stay until the box is dismissed")
             self.assertEqual(len(run.of("progress_gone")), 1, run.describe())
             self.assertGreater(run.of("progress_gone")[0]["t"], dismiss["t"])
         self.assertEqual(run.setup_runs, [], "a failed download must not start the setup program")
 
-    def assert_downloaded(self, run: Run, replies: dict):
-        """All six files requested in order and stored byte for byte."""
-        self.assertEqual(run.paths, [SETUP_PATH] + [path for path, _ in CONTENT], run.describe())
-        self.assertEqual(run.file("setup.exe"), replies[SETUP_PATH].body)
-        self.assert_content(run, replies, [name for _, name in CONTENT])
+    def assert_downloaded(self, run: Run, replies: dict, complete: int = len(DOWNLOADS)):
+        """The first `complete` downloads (setup.exe first) stored byte for byte; when that is all of
+        them, also requested exactly once each, in order."""
+        if complete == len(DOWNLOADS):
+            self.assertEqual(run.paths, [path for path, _ in DOWNLOADS], run.describe())
+        for path, local in DOWNLOADS[:complete]:
+            self.assertEqual(run.file(*local), replies[path].body, "\\".join(local))
 
-    def assert_content(self, run: Run, replies, names):
-        for path, name in CONTENT:
-            if name in names:
-                self.assertEqual(run.file("builtin-contents", name), replies[path].body, name)
+    def assert_bar_ends_full(self, run: Run):
+        """Some poll thread saw the bar full at the last pump before the window closed."""
+        self.assertIn(BAR_MAX, [values[-1] for values in positions(run)], run.describe())
 
 
 class HappyPathTest(InstallerTestCase):
@@ -153,19 +148,17 @@ class HappyPathTest(InstallerTestCase):
 
     def test_requests(self):
         run = self.run_
-        self.assertEqual(run.paths, [SETUP_PATH] + [path for path, _ in CONTENT], run.describe())
+        self.assert_downloaded(run, self.replies)
         for request in run.requests:
             self.assertEqual((request.method, request.version, request.user_agent),
                              ("GET", "HTTP/1.1", "KORVANE"), request)
             self.assertEqual(request.headers.get("Host"), "127.0.0.1")
 
-    def test_files_are_byte_exact_and_contents_flat(self):
+    def test_content_files_lie_flat(self):
         run = self.run_
-        self.assertEqual(run.file("setup.exe"), self.replies[SETUP_PATH].body)
-        self.assertEqual(sorted(os.listdir(os.path.join(run.work_dir, "builtin-contents"))),
+        self.assertEqual(sorted(os.listdir(os.path.join(run.work_dir, CONTENTS_FOLDER))),
                          sorted(name for _, name in CONTENT))
-        self.assert_content(run, self.replies, [name for _, name in CONTENT])
-        self.assertEqual(run.file("builtin-contents", "pebble.krv"), b"", "an empty body gives an empty file")
+        self.assertEqual(run.file(CONTENTS_FOLDER, "pebble.krv"), b"", "an empty body gives an empty file")
 
     def test_setup_started_after_window_closed_and_exit_code_not_passed_on(self):
         run = self.run_
@@ -180,15 +173,12 @@ class HappyPathTest(InstallerTestCase):
         run = self.run_
         self.assertEqual(len(run.of("progress_found")), 1, run.describe())
         dialog = run.of("dialog")[0]
-        self.assertEqual(text(dialog, "class"), b"#32770")
         self.assertEqual(text(dialog), b"", "no caption")
         # Added by the system to the template's styles: WS_VISIBLE (shown), WS_CLIPSIBLINGS
         # (every top-level window), DS_3DLOOK and WS_EX_CONTROLPARENT (the dialog manager,
         # Wine as Windows for programs marked 4.0 and later).
-        self.assertEqual(hex(dialog["style"]), hex(WS_POPUP | DS_CENTER | DS_NOIDLEMSG | DS_SETFONT |
-                                                   WS_VISIBLE | WS_CLIPSIBLINGS | DS_3DLOOK))
-        self.assertEqual(hex(dialog["exstyle"]),
-                         hex(WS_EX_CLIENTEDGE | WS_EX_NOPARENTNOTIFY | WS_EX_CONTROLPARENT))
+        self.assertEqual(hex(dialog["style"]), hex(DIALOG_STYLE | WS_VISIBLE | WS_CLIPSIBLINGS | DS_3DLOOK))
+        self.assertEqual(hex(dialog["exstyle"]), hex(DIALOG_EXSTYLE | WS_EX_CONTROLPARENT))
         left, top, right, bottom = dialog["rect"]
         work = dialog["work"]
         self.assertLessEqual(abs((left + right) - (work[0] + work[2])), 2, "DS_CENTER: centred horizontally")
@@ -200,23 +190,22 @@ class HappyPathTest(InstallerTestCase):
         # progress bar then drops (Wine's user32 and comctl32): the bar's WS_BORDER cannot
         # be seen at run time; the audit of the executable (tests/audit) checks the template.
         self.assertEqual(controls, [
-            (2, b"static", hex(WS_CHILD | WS_VISIBLE | SS_ICON)),
-            (-1, b"static", hex(WS_CHILD | WS_VISIBLE | WS_GROUP | SS_NOPREFIX)),
-            (1000, b"msctls_progress32", hex(WS_CHILD | WS_VISIBLE)),
+            (IDC_APP_ICON, b"static", hex(ICON_STYLE)),
+            (-1, b"static", hex(TEXT_STYLE)),
+            (IDC_PROGRESS, b"msctls_progress32", hex(WS_CHILD | WS_VISIBLE)),
         ])
-        self.assertEqual(text(run.of("control")[1]), DIALOG_TEXT)
+        self.assertEqual(text(run.of("control")[1]), DIALOG_TEXT.encode("cp932"))
         self.assertEqual(run.of("icon")[0], {**run.of("icon")[0], "answered": 1, "loaded": 1}, "icon 107 shown")
 
     def test_bar(self):
         run = self.run_
-        self.assertEqual(run.of("range")[0], {**run.of("range")[0], "answered": 1, "low": 0, "high": BAR_MAX})
+        low, high = BAR_RANGE
+        self.assertEqual(run.of("range")[0], {**run.of("range")[0], "answered": 1, "low": low, "high": high})
         seen = positions(run)
         self.assertTrue(seen, run.describe())
         for values in seen:
             self.assertEqual(values, sorted(values), "the bar never moves back")
-            self.assertTrue(all(0 <= v <= BAR_MAX for v in values))
-        self.assertIn(BAR_MAX, [values[-1] for values in seen],
-                      "the bar is full at the last pump before the window closes")
+        self.assert_bar_ends_full(run)
         self.assertTrue(any(0 < v < BAR_MAX for values in seen for v in values), "the bar moves during downloads")
 
 
@@ -233,22 +222,29 @@ class ServerVariantsTest(InstallerTestCase):
         })
         run = self.runner.run(replies)
         self.assert_succeeded(run)
-        self.assertEqual(run.file("setup.exe"), replies[SETUP_PATH].body)
-        self.assert_content(run, replies, [name for _, name in CONTENT])
+        self.assert_downloaded(run, replies)
         # Only the files with a length move the bar: wave_short01.krv (3 chunks of
         # 1024 x 100 / 3072 = 33) and the 1-byte file (100); the rest is the final fill.
         for values in positions(run):
             self.assertEqual(sorted(set(values) - {0, 33, 66, 99, 199, BAR_MAX}), [], values)
-            self.assertEqual(values[-1], BAR_MAX)
+        self.assert_bar_ends_full(run)
+
+    def test_no_content_status_stores_an_empty_file(self):
+        # 204 is a success (2xx) without a body: the file is stored empty and the run goes on.
+        replies = standard_replies(**{CONTENT[1][0]: Reply(b"", status=204)})
+        run = self.runner.run(replies)
+        self.assert_succeeded(run)
+        self.assert_downloaded(run, replies)
+        self.assertEqual(run.file(CONTENTS_FOLDER, CONTENT[1][1]), b"")
 
     def test_leftover_working_folder_is_reused_and_overwritten(self):
         def plant(temp_dir):
-            work = os.path.join(temp_dir, "korvane")
-            os.makedirs(os.path.join(work, "builtin-contents"))
+            work = os.path.join(temp_dir, WORKING_FOLDER)
+            os.makedirs(os.path.join(work, CONTENTS_FOLDER))
             # Longer than the new files: a file only partly overwritten would show.
-            with open(os.path.join(work, "setup.exe"), "wb") as f:
+            with open(os.path.join(work, SETUP_NAME), "wb") as f:
                 f.write(b"old" * 200000)
-            with open(os.path.join(work, "builtin-contents", "wave_short01.krv"), "wb") as f:
+            with open(os.path.join(work, CONTENTS_FOLDER, CONTENT[0][1]), "wb") as f:
                 f.write(b"old" * 100000)
             with open(os.path.join(work, "notes.txt"), "wb") as f:
                 f.write(b"left from an earlier run")
@@ -256,8 +252,7 @@ class ServerVariantsTest(InstallerTestCase):
         replies = standard_replies()
         run = self.runner.run(replies, prepare=plant)
         self.assert_succeeded(run)
-        self.assertEqual(run.file("setup.exe"), replies[SETUP_PATH].body)
-        self.assert_content(run, replies, [name for _, name in CONTENT])
+        self.assert_downloaded(run, replies)
         self.assertEqual(run.file("notes.txt"), b"left from an earlier run",
                          "a folder that still holds files is kept, not emptied")
 
@@ -270,11 +265,14 @@ class FetchFailureTest(InstallerTestCase):
         self.assert_failed(run)
         self.assertEqual(os.listdir(run.work_dir), [], "nothing stored; no contents folder")
 
-    def test_error_status_on_setup(self):
-        run = self.runner.run(standard_replies(**{SETUP_PATH: error_page(404)}))
-        self.assert_failed(run)
-        self.assertEqual(run.paths, [SETUP_PATH])
-        self.assertEqual(os.listdir(run.work_dir), [], "an error page is not stored as setup.exe")
+    def test_statuses_outside_2xx_on_setup(self):
+        # 302 without a Location header cannot be followed: WinINet hands it over as it is.
+        for status in (302, 404, 500):
+            with self.subTest(status=status):
+                run = self.runner.run(standard_replies(**{SETUP_PATH: error_page(status)}))
+                self.assert_failed(run)
+                self.assertEqual(run.paths, [SETUP_PATH])
+                self.assertEqual(os.listdir(run.work_dir), [], "an error page is not stored as setup.exe")
 
     def test_setup_body_shorter_than_announced(self):
         # Content-Length of the whole file, 4096 bytes, then a clean close.
@@ -282,11 +280,10 @@ class FetchFailureTest(InstallerTestCase):
         run = self.runner.run(replies)
         self.assert_failed(run)
         self.assertEqual(run.paths, [SETUP_PATH])
-        self.assertEqual(run.file("setup.exe"), replies[SETUP_PATH].body[:4096], "the partial file is kept")
-        self.assertFalse(os.path.exists(os.path.join(run.work_dir, "builtin-contents")))
+        self.assertEqual(run.file(SETUP_NAME), replies[SETUP_PATH].body[:4096], "the partial file is kept")
+        self.assertFalse(os.path.exists(os.path.join(run.work_dir, CONTENTS_FOLDER)))
 
     def test_fourth_content_file_fails(self):
-        first_four = [SETUP_PATH] + [path for path, _ in CONTENT[:4]]
         cases = {
             "status 500": (error_page(500), None),
             "connection reset after 3072 bytes": (Reply(body(3, 20000), reset_after=3072), 3072),
@@ -296,15 +293,39 @@ class FetchFailureTest(InstallerTestCase):
                 replies = standard_replies(**{CONTENT[3][0]: reply})
                 run = self.runner.run(replies)
                 self.assert_failed(run)
-                self.assertEqual(run.paths, first_four, "the fifth file is never requested")
-                self.assertEqual(run.file("setup.exe"), replies[SETUP_PATH].body)
-                self.assert_content(run, replies, [name for _, name in CONTENT[:3]])
-                fourth = run.file("builtin-contents", CONTENT[3][1])
+                self.assertEqual(run.paths, [path for path, _ in DOWNLOADS[:5]], "the fifth file is never requested")
+                self.assert_downloaded(run, replies, complete=4)
+                fourth = run.file(CONTENTS_FOLDER, CONTENT[3][1])
                 if kept is None:
                     self.assertIsNone(fourth, "a failed status creates no file")
                 else:
                     self.assertEqual(fourth, reply.body[:kept], "the file holds what had arrived")
-                self.assertIsNone(run.file("builtin-contents", CONTENT[4][1]))
+                self.assertIsNone(run.file(CONTENTS_FOLDER, CONTENT[4][1]))
+
+    def test_local_file_that_cannot_be_created(self):
+        def folder_at_setup(temp_dir):
+            os.makedirs(os.path.join(temp_dir, WORKING_FOLDER, SETUP_NAME))
+
+        def file_at_working_folder(temp_dir):
+            with open(os.path.join(temp_dir, WORKING_FOLDER), "wb") as f:
+                f.write(b"not a folder")
+
+        for label, prepare in (("a folder where setup.exe goes", folder_at_setup),
+                               ("a file where the working folder goes", file_at_working_folder)):
+            with self.subTest(label):
+                run = self.runner.run(standard_replies(), prepare=prepare)
+                self.assert_failed(run)
+                self.assertEqual(run.paths, [SETUP_PATH], "nothing is requested after the failed file")
+
+    def test_quit_message_while_the_error_box_is_up(self):
+        # The reader posts WM_QUIT to the installer's thread as soon as the box is up. The
+        # box's own loop takes it and closes the box (under Wine at once); the run must still
+        # end as a failed download, not crash, and show no second box.
+        run = self.runner.run(standard_replies(**{SETUP_PATH: error_page(404)}), reader_args=["--quit-at-box"])
+        self.assertTrue(run.of("box_quit")[0]["posted"], run.describe())
+        self.assert_exit(run, 1)
+        self.assertEqual(len(run.of("box")), 1, run.describe())
+        self.assertEqual(run.setup_runs, [])
 
 
 class DiskFullTest(InstallerTestCase):
@@ -343,7 +364,7 @@ class DiskFullTest(InstallerTestCase):
         run = self.run_with_room(160 * 1024, replies)
         self.assert_failed(run)
         self.assertEqual(run.paths, [SETUP_PATH], "nothing is requested after the failed file")
-        stored = run.file("setup.exe")
+        stored = run.file(SETUP_NAME)
         self.assertIsNotNone(stored, "the partial file stays")
         self.assertLess(len(stored), 300000)
         self.assertEqual(stored, replies[SETUP_PATH].body[:len(stored)])
@@ -354,33 +375,36 @@ class DiskFullTest(InstallerTestCase):
                                       CONTENT[2][0]: Reply(body(2, 200000))})
         run = self.run_with_room(320 * 1024, replies)
         self.assert_failed(run)
-        self.assertEqual(run.paths, [SETUP_PATH] + [path for path, _ in CONTENT[:3]],
+        self.assertEqual(run.paths, [path for path, _ in DOWNLOADS[:4]],
                          "the files after the failed one are never requested")
-        self.assertEqual(run.file("setup.exe"), replies[SETUP_PATH].body)
-        self.assert_content(run, replies, [name for _, name in CONTENT[:2]])
-        self.assertLess(len(run.file("builtin-contents", CONTENT[2][1]) or b""), 200000)
+        self.assert_downloaded(run, replies, complete=3)
+        self.assertLess(len(run.file(CONTENTS_FOLDER, CONTENT[2][1]) or b""), 200000)
 
 
 class TempPathTest(InstallerTestCase):
-    """Where the temporary folder is: spaces, and the length limits of the composed paths.
+    """Where the temporary folder is: spaces, Japanese names, and the length limits of the
+    composed paths, which count bytes of code page 932, not characters.
 
-    Not tested: a temporary folder of 214 to 234 characters, where content file paths
-    pass 259 characters. Windows refuses to create such a file through the narrow
+    Not tested: a temporary folder of 214 to 234 bytes, where content file paths
+    pass 259 bytes. Windows refuses to create such a file through the narrow
     (A) functions, which fails that download; Wine's C runtime creates it, so under
     Wine the run succeeds and the check could not pass.
     """
 
     @staticmethod
-    def temp_of_length(length: int) -> str:
-        """A folder path ending in a backslash, exactly length characters long."""
+    def temp_of_length(length: int, letter: str = "d") -> str:
+        """A folder path ending in a backslash, length bytes long in code page 932: folders
+        of `letter` (one byte, or two for a Japanese letter) under C:\\korvane-e2e\\long\\."""
         path = "C:\\korvane-e2e\\long\\"
-        while len(path) < length:
-            part = min(60, length - len(path) - 1)
-            if part < 1:  # one character left: lengthen the previous component
-                path = path[:-1] + "x\\"
-                continue
-            path += "d" * part + "\\"
-        assert len(path) == length
+        width = len(letter.encode("cp932"))
+        room = length - len(path.encode("cp932"))  # bytes still to add, backslashes included
+        while room > 0:
+            take = min(60 * width, room - 1)  # bytes of this folder's name
+            if room - take - 1 == 1:  # a single byte left could not make a folder
+                take -= width
+            letters, odd = divmod(take, width)
+            path += letter * letters + "x" * odd + "\\"
+            room -= take + 1
         return path
 
     def test_spaces_in_temp_path_start_only_the_real_setup(self):
@@ -394,26 +418,32 @@ class TempPathTest(InstallerTestCase):
         finally:
             os.remove(decoy)
         self.assert_succeeded(run, temp)
-        self.assertEqual(run.file("setup.exe"), replies[SETUP_PATH].body)
-        self.assert_content(run, replies, [name for _, name in CONTENT])
+        self.assert_downloaded(run, replies)
 
     def test_longest_temp_path_that_fits_every_file(self):
-        temp = self.temp_of_length(213)
-        self.assertEqual(len(temp + "korvane\\builtin-contents\\paperlanternwalks.krv"), 259)
-        replies = standard_replies()
-        run = self.runner.run(replies, temp=temp)
-        self.assert_succeeded(run, temp)
-        self.assert_content(run, replies, [name for _, name in CONTENT])
+        # 213 + "korvane\builtin-contents\paperlanternwalks.krv" = 259 bytes. In Japanese
+        # ("ソ" ends in the byte of a backslash, 0x5C) the folder is 118 characters.
+        for letter in ("d", "ソ"):
+            with self.subTest(letter=letter):
+                temp = self.temp_of_length(213, letter)
+                replies = standard_replies()
+                run = self.runner.run(replies, temp=temp)
+                self.assert_succeeded(run, temp)
+                self.assert_downloaded(run, replies)
 
     def test_temp_path_too_long_for_contents_folder(self):
-        run = self.runner.run(standard_replies(), temp=self.temp_of_length(235))
-        self.assert_failed(run, window_expected=False)
-        self.assertEqual(run.of("progress_found"), [], "no window before the path check")
-        self.assertEqual(run.requests, [], "no request before the path check")
+        # 235 bytes: the contents folder would take 260. In Japanese the folder is 129
+        # characters, short enough by any count of characters.
+        for letter in ("d", "日"):
+            with self.subTest(letter=letter):
+                run = self.runner.run(standard_replies(), temp=self.temp_of_length(235, letter))
+                self.assert_failed(run, window_expected=False)
+                self.assertEqual(run.of("progress_found"), [], "no window before the path check")
+                self.assertEqual(run.requests, [], "no request before the path check")
 
 
 class ProgressWindowTest(InstallerTestCase):
-    """A slow download: every step of the bar, attempts to close the window, a screenshot."""
+    """A slow download: every step of the bar, and attempts to close the window."""
 
     def test_window_cannot_be_closed_and_bar_steps_follow_the_weights(self):
         # setup.exe padded to k KiB, k a divisor of 9900: each 1024-byte chunk advances the
@@ -426,9 +456,10 @@ class ProgressWindowTest(InstallerTestCase):
         replies = {SETUP_PATH: Reply(setup_bytes(k * 1024), pace=pace)}
         for index, (path, _) in enumerate(CONTENT):
             replies[path] = Reply(body(index, content_size), pace=pace)
+        # The screenshot is an artifact for people to look at.
         run = self.runner.run(replies, reader_args=["--interrupt"], screenshot="progress.png")
         self.assert_succeeded(run)
-        self.assertEqual(run.file("setup.exe"), replies[SETUP_PATH].body)
+        self.assert_downloaded(run, replies)
 
         # Esc (posted, and typed when the window has the focus), WM_CLOSE, WM_QUIT.
         interrupt = run.of("interrupt")
@@ -446,39 +477,31 @@ class ProgressWindowTest(InstallerTestCase):
             self.assertEqual(values, sorted(values))
             self.assertEqual(sorted(set(values) - set(setup_steps + content_steps)), [],
                              "every position is a sum of whole per-chunk steps")
-            self.assertEqual(values[-1], BAR_MAX)
+        self.assert_bar_ends_full(run)
         seen = set(v for values in positions(run) for v in values)
         self.assertGreater(len(seen & set(setup_steps)), len(setup_steps) // 2,
                            "the window is pumped after every chunk\n" + run.describe())
-        self.assertTrue(run.screenshot and os.path.getsize(run.screenshot) > 0, "screenshot taken")
 
 
-def run_test_groups(parser: argparse.ArgumentParser, args: argparse.Namespace, rest, required, existing):
-    """Checks the command line, then runs the named test classes (in rest) in a
+def run_test_groups(parser: argparse.ArgumentParser, args: argparse.Namespace, rest, existing):
+    """Checks that the named inputs exist, then runs the named test classes (in rest) in a
     private network where this process alone answers on port 80."""
-    for name in required:
-        if not getattr(args, name):
-            parser.error(f"--{name.replace('_', '-')} is required")
     for name in existing:
         if not os.path.exists(getattr(args, name)):
             parser.error(f"{getattr(args, name)} does not exist")
     # An installer built for another host (the shipped one) asks the local server all the same.
-    host = installer_host(args.installer)
-    enter_private_network(host_names=[host] if host != "127.0.0.1" else [])
+    hosts = {installer_host(getattr(args, name)) for name in ("installer", "signed") if getattr(args, name, None)}
+    enter_private_network(host_names=sorted(hosts - {"127.0.0.1"}))
     vars(ARGS).update(vars(args))
     unittest.main(argv=[sys.argv[0], "-v"] + rest)
 
 
 def main():
     parser = argparse.ArgumentParser(add_help=False)
-    parser.add_argument("--create-prefix")
-    parser.add_argument("--remove-prefix")
-    parser.add_argument("--installer")
-    parser.add_argument("--setup-fixture")
-    parser.add_argument("--ui-reader")
-    parser.add_argument("--prefix")
-    parser.add_argument("--artifacts")
     parser.add_argument("--wine-arch", choices=("win32", "win64"), default="win32")
+    prefix_commands = parser.add_mutually_exclusive_group()
+    prefix_commands.add_argument("--create-prefix")
+    prefix_commands.add_argument("--remove-prefix")
     args, rest = parser.parse_known_args()
     if args.create_prefix:
         create_prefix(args.create_prefix, Wine.for_arch(args.wine_arch))
@@ -487,7 +510,10 @@ def main():
         shutil.rmtree(args.remove_prefix, ignore_errors=True)
         return
     inputs = ("installer", "setup_fixture", "ui_reader", "prefix")
-    run_test_groups(parser, args, rest, required=inputs + ("artifacts",), existing=inputs)
+    for name in inputs + ("artifacts",):
+        parser.add_argument("--" + name.replace("_", "-"), required=True)
+    args, rest = parser.parse_known_args()
+    run_test_groups(parser, args, rest, existing=inputs)
 
 
 if __name__ == "__main__":

@@ -3,7 +3,7 @@
  * report file named by the first argument. Texts are reported as hex of the
  * bytes GetWindowTextA returns (code page 932 under a Japanese locale).
  *
- *   ui_reader.exe REPORT STOPFILE [--interrupt] [--box-delay MS] [--timeout MS]
+ *   ui_reader.exe REPORT STOPFILE [--interrupt] [--quit-at-box] [--box-delay MS] [--timeout MS]
  *
  * It runs until STOPFILE exists (the test creates it once the installer has
  * exited) or the time limit passes. What it does:
@@ -21,7 +21,9 @@
  *     thread;
  *   - finds each error box (any other top-level "#32770" of another process),
  *     records its caption, controls and whether the progress window is
- *     still shown, waits --box-delay ms, checks again and presses OK.
+ *     still shown (with --quit-at-box it then posts a quit message to the
+ *     box's thread), waits --box-delay ms, and presses OK unless the box has
+ *     gone by itself.
  */
 #include <windows.h>
 #include <commctrl.h>
@@ -162,24 +164,18 @@ static BOOL CALLBACK Visit(HWND window, LPARAM parameter)
 static void ReportChildren(HWND parent, const char *event)
 {
     char classHex[512], textHex[2048];
-    int index = 0;
     HWND child;
-    for (child = GetWindow(parent, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT), ++index) {
-        RECT rect;
-        GetWindowRect(child, &rect);
-        MapWindowPoints(NULL, parent, (POINT *)&rect, 2);
-        Report("\"ev\":\"%s\",\"index\":%d,\"id\":%ld,\"class\":\"%s\",\"style\":%lu,\"exstyle\":%lu,"
-               "\"visible\":%d,\"text\":\"%s\",\"rect\":[%ld,%ld,%ld,%ld]",
-               event, index, (long)GetWindowLongA(child, GWL_ID), ClassHex(child, classHex, sizeof classHex),
-               (unsigned long)GetWindowLongA(child, GWL_STYLE), (unsigned long)GetWindowLongA(child, GWL_EXSTYLE),
-               IsWindowVisible(child) ? 1 : 0, WindowTextHex(child, textHex, sizeof textHex),
-               rect.left, rect.top, rect.right, rect.bottom);
+    for (child = GetWindow(parent, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        Report("\"ev\":\"%s\",\"id\":%ld,\"class\":\"%s\",\"style\":%lu,\"visible\":%d,\"text\":\"%s\"",
+               event, (long)GetWindowLongA(child, GWL_ID), ClassHex(child, classHex, sizeof classHex),
+               (unsigned long)GetWindowLongA(child, GWL_STYLE), IsWindowVisible(child) ? 1 : 0,
+               WindowTextHex(child, textHex, sizeof textHex));
     }
 }
 
 static void ReportProgressWindow(HWND dialog)
 {
-    char classHex[512], textHex[2048];
+    char textHex[2048];
     RECT rect, work;
     DWORD_PTR low = 0, high = 0, icon = 0;
     HWND bar = GetDlgItem(dialog, PROGRESS_BAR_ID);
@@ -188,9 +184,9 @@ static void ReportProgressWindow(HWND dialog)
 
     GetWindowRect(dialog, &rect);
     SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
-    Report("\"ev\":\"dialog\",\"class\":\"%s\",\"style\":%lu,\"exstyle\":%lu,\"text\":\"%s\","
+    Report("\"ev\":\"dialog\",\"style\":%lu,\"exstyle\":%lu,\"text\":\"%s\","
            "\"rect\":[%ld,%ld,%ld,%ld],\"work\":[%ld,%ld,%ld,%ld]",
-           ClassHex(dialog, classHex, sizeof classHex), (unsigned long)GetWindowLongA(dialog, GWL_STYLE),
+           (unsigned long)GetWindowLongA(dialog, GWL_STYLE),
            (unsigned long)GetWindowLongA(dialog, GWL_EXSTYLE), WindowTextHex(dialog, textHex, sizeof textHex),
            rect.left, rect.top, rect.right, rect.bottom, work.left, work.top, work.right, work.bottom);
     ReportChildren(dialog, "control");
@@ -208,59 +204,62 @@ static void ReportProgressWindow(HWND dialog)
  * close request (Alt+F4, the task list) and a quit message for the thread. */
 static void TryToInterrupt(HWND dialog)
 {
-    HWND foreground = GetForegroundWindow();
     DWORD thread = GetWindowThreadProcessId(dialog, NULL);
-    int sentInput = 0, quitPosted;
     /* The dialog manager sees these in the installer's pump (IsDialogMessage). */
     PostMessageA(dialog, WM_KEYDOWN, VK_ESCAPE, 0x00010001);
     PostMessageA(dialog, WM_KEYUP, VK_ESCAPE, 0xC0010001);
-    if (foreground == dialog) {
+    if (GetForegroundWindow() == dialog) {
         /* Also as real keyboard input, which goes to the foreground window. */
         INPUT keys[2];
         ZeroMemory(keys, sizeof keys);
         keys[0].type = keys[1].type = INPUT_KEYBOARD;
         keys[0].ki.wVk = keys[1].ki.wVk = VK_ESCAPE;
         keys[1].ki.dwFlags = KEYEVENTF_KEYUP;
-        sentInput = SendInput(2, keys, sizeof keys[0]) == 2;
+        SendInput(2, keys, sizeof keys[0]);
     }
     PostMessageA(dialog, WM_CLOSE, 0, 0);
-    quitPosted = PostThreadMessageA(thread, WM_QUIT, 0, 0) != 0;
-    Report("\"ev\":\"interrupt\",\"foreground\":%d,\"send_input\":%d,\"quit_posted\":%d,\"answers\":%ld",
-           foreground == dialog, sentInput, quitPosted, (long)g_answers);
+    Report("\"ev\":\"interrupt\",\"quit_posted\":%d", PostThreadMessageA(thread, WM_QUIT, 0, 0) != 0);
 }
 
-static void HandleBox(HWND box, HWND progress, DWORD delay)
+static void HandleBox(HWND box, HWND progress, DWORD delay, int quit)
 {
     char captionHex[512];
-    HWND ok = GetDlgItem(box, IDOK);
-    Report("\"ev\":\"box\",\"caption\":\"%s\",\"style\":%lu,\"progress_exists\":%d,\"progress_visible\":%d",
-           WindowTextHex(box, captionHex, sizeof captionHex), (unsigned long)GetWindowLongA(box, GWL_STYLE),
-           progress && IsWindow(progress), progress && IsWindowVisible(progress));
+    Report("\"ev\":\"box\",\"caption\":\"%s\",\"progress_visible\":%d",
+           WindowTextHex(box, captionHex, sizeof captionHex), progress && IsWindowVisible(progress));
     ReportChildren(box, "box_control");
+    if (quit)
+        Report("\"ev\":\"box_quit\",\"posted\":%d",
+               PostThreadMessageA(GetWindowThreadProcessId(box, NULL), WM_QUIT, 0, 0) != 0);
     Sleep(delay);
-    Report("\"ev\":\"box_dismiss\",\"progress_exists\":%d,\"progress_visible\":%d,\"ok_button\":%d",
-           progress && IsWindow(progress), progress && IsWindowVisible(progress), ok != NULL);
-    PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), (LPARAM)ok);
+    if (!IsWindow(box)) {
+        Report("\"ev\":\"box_gone\"");
+        return;
+    }
+    Report("\"ev\":\"box_dismiss\",\"progress_visible\":%d", progress && IsWindowVisible(progress));
+    PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), (LPARAM)GetDlgItem(box, IDOK));
 }
 
 int main(int argc, char **argv)
 {
     const char *stopFile;
-    int interrupt = 0, interrupted = 0, i;
+    int interrupt = 0, interrupted = 0, quitAtBox = 0, i;
     DWORD boxDelay = 0, timeout = 120000;
     HWND progress = NULL, boxesSeen[MAX_BOXES];
-    int boxesSeenCount = 0, progressWindows = 0;
+    int boxesSeenCount = 0;
     LONG answersAtShow = 0;
     HANDLE threads[POLL_THREADS];
 
     if (argc < 3) {
-        fprintf(stderr, "usage: ui_reader REPORT STOPFILE [--interrupt] [--box-delay MS] [--timeout MS]\n");
+        fprintf(stderr, "usage: ui_reader REPORT STOPFILE [--interrupt] [--quit-at-box] [--box-delay MS] "
+                        "[--timeout MS]\n");
         return 2;
     }
     stopFile = argv[2];
     for (i = 3; i < argc; ++i) {
         if (strcmp(argv[i], "--interrupt") == 0)
             interrupt = 1;
+        else if (strcmp(argv[i], "--quit-at-box") == 0)
+            quitAtBox = 1;
         else if (strcmp(argv[i], "--box-delay") == 0 && i + 1 < argc)
             boxDelay = (DWORD)strtoul(argv[++i], NULL, 10);
         else if (strcmp(argv[i], "--timeout") == 0 && i + 1 < argc)
@@ -276,7 +275,7 @@ int main(int argc, char **argv)
     QueryPerformanceCounter(&g_start);
     for (i = 0; i < POLL_THREADS; ++i)
         threads[i] = CreateThread(NULL, 0, PollPosition, (LPVOID)(INT_PTR)i, 0, NULL);
-    Report("\"ev\":\"ready\",\"acp\":%u", GetACP());
+    Report("\"ev\":\"ready\"");
 
     while (Millis() < timeout && GetFileAttributesA(stopFile) == INVALID_FILE_ATTRIBUTES) {
         Found found;
@@ -285,7 +284,6 @@ int main(int argc, char **argv)
 
         if (found.progress && found.progress != progress) {
             progress = found.progress;
-            ++progressWindows;
             Report("\"ev\":\"progress_found\"");
             ReportProgressWindow(progress);
             g_bar = GetDlgItem(progress, PROGRESS_BAR_ID);
@@ -293,8 +291,7 @@ int main(int argc, char **argv)
         }
         if (progress && !IsWindow(progress)) {
             g_bar = NULL;
-            Report("\"ev\":\"progress_gone\",\"answers\":%ld,\"tick\":%lu", (long)g_answers,
-                   (unsigned long)GetTickCount());
+            Report("\"ev\":\"progress_gone\",\"tick\":%lu", (unsigned long)GetTickCount());
             progress = NULL;
         }
         /* Once the bar has answered a few times: the downloads are running. */
@@ -308,7 +305,7 @@ int main(int argc, char **argv)
                 seen |= boxesSeen[j] == found.boxes[i];
             if (!seen && boxesSeenCount < MAX_BOXES) {
                 boxesSeen[boxesSeenCount++] = found.boxes[i];
-                HandleBox(found.boxes[i], progress, boxDelay);
+                HandleBox(found.boxes[i], progress, boxDelay, quitAtBox);
             }
         }
         Sleep(1);
@@ -316,8 +313,6 @@ int main(int argc, char **argv)
 
     g_stop = 1;
     WaitForMultipleObjects(POLL_THREADS, threads, TRUE, 5000);
-    Report("\"ev\":\"end\",\"boxes\":%d,\"progress_windows\":%d,\"answers\":%ld,\"timed_out\":%d", boxesSeenCount,
-           progressWindows, (long)g_answers, Millis() >= timeout);
     fclose(g_report);
     return 0;
 }
