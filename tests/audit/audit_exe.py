@@ -1,6 +1,6 @@
 #!/usr/bin/python3
-"""Audits KorvaneInstaller.exe as a file: headers, imports, resources, the
-built-in error text and the size.
+"""Audits KorvaneInstaller.exe as a file: headers, imports and the names it
+looks up at run time, resources, the built-in error text and the size.
 
 Usage: audit_exe.py KorvaneInstaller.exe
 
@@ -9,40 +9,35 @@ exits 1 when anything deviates. Needs Debian's python3-pefile.
 """
 
 import os
+import re
 import struct
 import sys
 import xml.etree.ElementTree as ElementTree
+from dataclasses import dataclass
 
 import pefile
 
 HERE = os.path.dirname(os.path.abspath(__file__))
-POST_WIN2000_LIST = os.path.join(HERE, "post_win2000_functions.txt")
+sys.path.insert(0, os.path.join(HERE, ".."))
+
+from expected import (BAR_STYLE, DIALOG_EXSTYLE, DIALOG_STYLE, DIALOG_TEXT, DS_SETFONT, ERROR_TEXT, ERROR_TEXT_LENGTH,  # noqa: E402,E501
+                      ICON_STYLE, IDC_APP_ICON, IDC_PROGRESS, IDD_PROGRESS, IDI_APP, IDS_TITLE, LANG_ENGLISH_US,
+                      LANG_JAPANESE, TEXT_STYLE, TITLE)
+
+ALLOWED_IMPORTS = os.path.join(HERE, "allowed_imports.txt")
+# What a row must show before the program may import its function: that
+# Windows 2000 has it (see the header of allowed_imports.txt).
+IMPORT_EVIDENCE = ("page", "previous:", "header:", "crt")
 
 SIZE_LIMIT = 256 * 1024
 
-# wininet and comctl32 are loaded at run time from the system folder, so they
-# must not appear here; neither may any MinGW or C++ runtime DLL.
-ALLOWED_DLLS = {"kernel32.dll", "user32.dll", "advapi32.dll", "msvcrt.dll"}
-
-LANG_JAPANESE = 1041
-LANG_ENGLISH_US = 1033
-
 RT_ICON, RT_STRING, RT_DIALOG, RT_GROUP_ICON, RT_MANIFEST = 3, 6, 5, 14, 24
-
-IDS_TITLE = 103
-IDD_PROGRESS = 103
-IDI_APP = 107
-
-WS_POPUP, WS_CHILD, WS_VISIBLE = 0x80000000, 0x40000000, 0x10000000
-WS_BORDER, WS_GROUP = 0x00800000, 0x00020000
-DS_SETFONT, DS_NOIDLEMSG, DS_CENTER = 0x0040, 0x0100, 0x0800
-WS_EX_NOPARENTNOTIFY, WS_EX_CLIENTEDGE = 0x0004, 0x0200
-SS_ICON, SS_NOPREFIX = 0x0003, 0x0080
 STATIC_CLASS_ATOM = 0x0082
+DYNAMIC_BASE, NX_COMPAT = 0x0040, 0x0100
 
 DIALOG = {
-    "style": WS_POPUP | DS_CENTER | DS_NOIDLEMSG | DS_SETFONT,
-    "exstyle": WS_EX_CLIENTEDGE | WS_EX_NOPARENTNOTIFY,
+    "style": DIALOG_STYLE,
+    "exstyle": DIALOG_EXSTYLE,
     "rect": (22, 17, 207, 33),
     "menu": "",
     "class": "",
@@ -52,12 +47,10 @@ DIALOG = {
 
 # In template order. Control id -1 is stored as a 32-bit -1.
 CONTROLS = [
-    {"id": 2, "class": STATIC_CLASS_ATOM, "style": WS_CHILD | WS_VISIBLE | SS_ICON,
-     "rect": (5, 2, 20, 20), "title": IDI_APP},
-    {"id": 0xFFFFFFFF, "class": STATIC_CLASS_ATOM, "style": WS_CHILD | WS_VISIBLE | WS_GROUP | SS_NOPREFIX,
-     "rect": (26, 5, 142, 8), "title": "KORVANE 本体をダウンロード中です。"},
-    {"id": 1000, "class": "msctls_progress32", "style": WS_CHILD | WS_VISIBLE | WS_BORDER,
-     "rect": (4, 18, 198, 10), "title": ""},
+    {"id": IDC_APP_ICON, "class": STATIC_CLASS_ATOM, "style": ICON_STYLE, "rect": (5, 2, 20, 20), "title": IDI_APP},
+    {"id": 0xFFFFFFFF, "class": STATIC_CLASS_ATOM, "style": TEXT_STYLE, "rect": (26, 5, 142, 8),
+     "title": DIALOG_TEXT},
+    {"id": IDC_PROGRESS, "class": "msctls_progress32", "style": BAR_STYLE, "rect": (4, 18, 198, 10), "title": ""},
 ]
 
 ICON_SIZES = {32, 16}
@@ -66,9 +59,7 @@ ICON_BITS = 8
 ASM_V1 = "{urn:schemas-microsoft-com:asm.v1}"
 ASM_V3 = "{urn:schemas-microsoft-com:asm.v3}"
 
-ERROR_TEXT = ("ダウンロードできませんでした。\n"
-              "ネットワークが繋がっているかご確認ください。").encode("cp932")
-ERROR_TEXT_LENGTH = 75
+ERROR_BYTES = ERROR_TEXT.encode("cp932")
 
 
 # ---------------------------------------------------------------- helpers
@@ -152,6 +143,11 @@ def check_headers(pe):
     os_version = (optional.MajorOperatingSystemVersion, optional.MinorOperatingSystemVersion)
     if os_version != (5, 0):
         problems.append(f"OS version {os_version[0]}.{os_version[1]}, expected 5.0")
+    for flag, name in ((DYNAMIC_BASE, "DYNAMIC_BASE (ASLR)"), (NX_COMPAT, "NX_COMPAT (DEP)")):
+        if not optional.DllCharacteristics & flag:
+            problems.append(f"{name} is not set in the DLL characteristics ({optional.DllCharacteristics:#x})")
+    if optional.CheckSum != pe.generate_checksum():
+        problems.append(f"PE checksum {optional.CheckSum:#x}, the file's is {pe.generate_checksum():#x}")
     return problems
 
 
@@ -169,46 +165,83 @@ def imported_functions(pe):
     return result
 
 
-def check_import_dlls(imports):
-    problems = []
-    for dll in sorted({dll for dll, _, _ in imports}):
-        if dll not in ALLOWED_DLLS:
-            problems.append(f"imports {dll}; allowed: {', '.join(sorted(ALLOWED_DLLS))}")
-    for dll, name, ordinal in imports:
-        if name is None:
-            problems.append(f"{dll}: import by ordinal {ordinal}, which cannot be checked by name")
-    return problems
+def held_names(pe):
+    """(DLL names, function names) among the program's own terminated texts: what it loads and
+    looks up at run time. Function names are the identifiers that are not all capitals."""
+    dlls, functions = set(), []
+    for section in pe.sections:
+        if section.Name.rstrip(b"\0") in (b".idata", b".rsrc"):  # import names, resources
+            continue
+        # Whole terminated texts without spaces: not the tail of a longer one.
+        for text in re.findall(rb"(?<![\x20-\x7e])[\x21-\x7e]{4,}(?=\0)", section.get_data()):
+            text = text.decode("ascii")
+            if text.lower().endswith(".dll"):
+                dlls.add(text.lower())
+            elif re.fullmatch(r"[A-Za-z_][A-Za-z0-9_]+", text) and not text.isupper():
+                functions.append(text)
+    return dlls, functions
 
 
-def load_post_win2000_list(path):
-    """{(dll, function): (minimum, documentation)}; a malformed line raises."""
+@dataclass
+class Allowed:
+    minimum: str
+    source: str
+    use: str       # "import" or "resolved"
+    evidence: str  # what shows that Windows 2000 has it
+
+
+def load_allowed(path):
+    """{(dll, function): Allowed}; a malformed line raises."""
     table = {}
     with open(path, encoding="utf-8") as list_file:
         for number, line in enumerate(list_file, 1):
             line = line.strip()
             if not line or line.startswith("#"):
                 continue
-            fields = [field.strip() for field in line.split("|")]
-            if len(fields) != 5 or not all(fields) or not fields[1].endswith(".dll") \
-                    or fields[4] not in ("checked", "memory"):
-                raise ValueError(f"{path}:{number}: expected 'function | dll | minimum | page | checked|memory'")
-            function, dll, minimum, page, _ = fields
-            if (dll.lower(), function) in table:
-                raise ValueError(f"{path}:{number}: {function} is listed twice")
-            table[(dll.lower(), function)] = (minimum, page)
+            fields = [field.strip() for field in line.split(" | ")]
+            if len(fields) != 6 or not all(fields) or not fields[1].endswith(".dll") \
+                    or fields[4] not in ("import", "resolved"):
+                raise ValueError(f"{path}:{number}: expected 'function | dll | minimum client | source | "
+                                 "import|resolved | windows 2000'")
+            function, dll = fields[0], fields[1].lower()
+            if (dll, function) in table:
+                raise ValueError(f"{path}:{number}: {dll}!{function} is listed twice")
+            table[(dll, function)] = Allowed(*fields[2:])
     return table
 
 
-def check_post_win2000_imports(imports, table):
+def check_imports(imports, allowed):
+    """Every import stands on the list as an import that Windows 2000 has."""
     problems = []
-    for dll, name, _ in imports:
-        if not name:
+    for dll, name, ordinal in imports:
+        if name is None:
+            problems.append(f"{dll}: import by ordinal {ordinal}, which cannot be checked by name")
             continue
-        if (dll, name) in table:
-            minimum, page = table[(dll, name)]
-            problems.append(f"{dll}!{name} needs {minimum} ({page})")
-        elif dll == "msvcrt.dll" and (name.endswith("_s") or name.endswith("_s_l")):
+        row = allowed.get((dll, name))
+        if row is None:
+            problems.append(f"{dll}!{name} is imported but not on {os.path.basename(ALLOWED_IMPORTS)}")
+        elif row.use != "import":
+            problems.append(f"{dll}!{name} is imported; the list allows it only looked up at run time")
+        elif not row.evidence.startswith(IMPORT_EVIDENCE):
+            problems.append(f"{dll}!{name}: documented for {row.minimum}, and nothing shows Windows 2000 has "
+                            f"it ({row.evidence}); an import of it stops the program from starting there")
+        elif dll == "msvcrt.dll" and re.search(r"_s(_l)?$", name):
+            # Listed or not: the bounds-checked functions came with the runtime of
+            # Visual C++ 2005, and no msvcrt.dll of Windows 2000 has them.
             problems.append(f"{dll}!{name}: a bounds-checked CRT function, absent from Windows 2000's msvcrt.dll")
+    return problems
+
+
+def check_run_time_names(dlls, functions, allowed):
+    """Every name the program looks up at run time stands on the list, in a DLL it names."""
+    problems = []
+    for name in functions:
+        rows = [dll for (dll, function), row in allowed.items() if function == name and row.use == "resolved"]
+        if not rows:
+            problems.append(f"{name} looks like a function the program looks up at run time, and is not "
+                            f"on {os.path.basename(ALLOWED_IMPORTS)} as resolved")
+        elif not set(rows) & dlls:
+            problems.append(f"{name} is listed from {', '.join(rows)}, which the program does not name")
     return problems
 
 
@@ -242,8 +275,8 @@ def check_string_table(table):
             text = data[reader.offset:reader.offset + 2 * length].decode("utf-16-le")
             reader.offset += 2 * length
             string_id = (IDS_TITLE // 16) * 16 + slot
-            if string_id == IDS_TITLE and text != "KORVANE":
-                problems.append(f"string {string_id} is {text!r}, expected 'KORVANE'")
+            if string_id == IDS_TITLE and text != TITLE:
+                problems.append(f"string {string_id} is {text!r}, expected {TITLE!r}")
             elif string_id != IDS_TITLE and text:
                 problems.append(f"unexpected string {string_id}: {text!r}")
     except (ValueError, UnicodeDecodeError) as error:
@@ -411,14 +444,12 @@ def check_manifest(table):
 
 def check_error_text(pe):
     problems = []
-    if len(ERROR_TEXT) != ERROR_TEXT_LENGTH:
-        problems.append(f"the expected text encodes to {len(ERROR_TEXT)} bytes, not {ERROR_TEXT_LENGTH}")
     # The program's own data, not its resources.
     data = b"".join(section.get_data() for section in pe.sections
                     if not section.Name.rstrip(b"\0").startswith(b".rsrc"))
-    if ERROR_TEXT + b"\0" not in data:
-        problems.append(f"the {len(ERROR_TEXT)}-byte CP932 error text (terminated) is not in the program's data")
-    if ERROR_TEXT.replace(b"\n", b"\r\n") in data:
+    if ERROR_BYTES + b"\0" not in data:
+        problems.append(f"the {ERROR_TEXT_LENGTH}-byte CP932 error text (terminated) is not in the program's data")
+    if ERROR_BYTES.replace(b"\n", b"\r\n") in data:
         problems.append("the error text is stored with a CR LF line break")
     return problems
 
@@ -435,12 +466,13 @@ def main(argv):
     size = os.path.getsize(path)
     pe = pefile.PE(path)
     imports = imported_functions(pe)
+    dlls, functions = held_names(pe)
+    allowed = load_allowed(ALLOWED_IMPORTS)
     resources, naming_problems = resource_table(pe)
     groups = [
-        ("headers: i386, GUI, subsystem and OS version 5.0", check_headers(pe)),
-        ("imported DLLs", check_import_dlls(imports)),
-        ("no function newer than Windows 2000",
-         check_post_win2000_imports(imports, load_post_win2000_list(POST_WIN2000_LIST))),
+        ("headers: i386, GUI, subsystem and OS version 5.0, ASLR, DEP, checksum", check_headers(pe)),
+        ("imports: listed, and in Windows 2000", check_imports(imports, allowed)),
+        ("names looked up at run time: listed", check_run_time_names(dlls, functions, allowed)),
         ("resource set", naming_problems + check_resource_set(resources)),
         ("string table", check_string_table(resources)),
         ("dialog 103", check_dialog(resources)),
@@ -456,7 +488,8 @@ def main(argv):
             print(f"       {problem}")
         failed += bool(problems)
     print(f"size: {size} bytes ({size / 1024:.1f} KiB)")
-    print(f"imports: {len(imports)} functions from {', '.join(sorted({dll for dll, _, _ in imports}))}")
+    print(f"imports: {len(imports)} functions from {', '.join(sorted({dll for dll, _, _ in imports}))}; "
+          f"looked up at run time: {len(functions)} from {', '.join(sorted(dlls))}")
     return 1 if failed else 0
 
 
