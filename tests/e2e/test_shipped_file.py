@@ -1,0 +1,102 @@
+"""End-to-end tests of the shipped file itself: the build of preset windows,
+which asks for its own download host (a private /etc/hosts points it at the
+local server), and the signed release of it (tests/release).
+
+    python3 test_shipped_file.py --installer EXE --signed EXE --setup-fixture EXE --ui-reader EXE
+                                 --prefix DIR --wine-arch win32|win64 --artifacts DIR
+                                 [unittest arguments]
+
+SignedReleaseTest runs the signed release's happy path where this host
+executes 32-bit code. EmulatedSmokeTest is for hosts that cannot: it runs
+the shipped bytes as on 64-bit Windows, in a 64-bit prefix where Wine's
+32-bit half runs the installer under the emulator (qemu-i386-static,
+through binfmt_misc, registered for this test only) and everything else,
+the setup fixture and the UI reader included (x86-64 builds), runs
+natively. Its prefix is made fresh (a few minutes: its 32-bit half is set
+up emulated) and removed again. Where no emulator can be registered or no
+32-bit Wine is installed, it is skipped (exit code 77) with a line that says
+why.
+"""
+
+import argparse
+import os
+import shutil
+import sys
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+
+from e2e_harness import installer_host  # noqa: E402
+from expected import SETUP_PATH  # noqa: E402
+from fault_server import error_page  # noqa: E402
+from test_installer_e2e import ARGS, InstallerTestCase, run_test_groups, standard_replies  # noqa: E402
+from wine_session import EmulatorUnavailable, Wine  # noqa: E402
+
+SKIPPED = 77
+
+
+class ShippedFileTestCase(InstallerTestCase):
+    def assert_happy_path(self, installer: str):
+        """Six requests for the installer's own host, files byte for byte, setup.exe started, exit 0."""
+        replies = standard_replies()
+        run = self.runner.run(replies, installer=installer)
+        self.assert_succeeded(run)
+        self.assert_downloaded(run, replies)
+        self.assertEqual({r.headers.get("Host") for r in run.requests}, {installer_host(installer)})
+
+
+class SignedReleaseTest(ShippedFileTestCase):
+    def test_signed_release_happy_path(self):
+        self.assert_happy_path(ARGS.signed)
+
+
+class EmulatedSmokeTest(ShippedFileTestCase):
+    @classmethod
+    def wine(cls) -> Wine:
+        return Wine.wow64_emulated()
+
+    @classmethod
+    def setUpClass(cls):
+        cls.enterClassContext(cls.wine().emulator())
+        # A fresh prefix, made by the stage and removed again.
+        shutil.rmtree(ARGS.prefix, ignore_errors=True)
+        cls.addClassCleanup(shutil.rmtree, ARGS.prefix, True)
+        super().setUpClass()
+
+    def test_happy_path(self):
+        self.assert_happy_path(ARGS.installer)
+
+    def test_error_status(self):
+        run = self.runner.run(standard_replies(**{SETUP_PATH: error_page(404)}))
+        self.assert_failed(run)
+        self.assertEqual(run.paths, [SETUP_PATH])
+
+    def test_signed_release_happy_path(self):
+        self.assert_happy_path(ARGS.signed)
+
+
+def emulation_unavailable() -> str:
+    """Why the emulated run cannot happen here, or ""."""
+    try:
+        with Wine.wow64_emulated().emulator():
+            return ""
+    except (RuntimeError, EmulatorUnavailable) as reason:
+        return str(reason)
+
+
+def main():
+    parser = argparse.ArgumentParser(add_help=False)
+    inputs = ("installer", "signed", "setup_fixture", "ui_reader")
+    for name in inputs + ("prefix", "artifacts"):
+        parser.add_argument("--" + name.replace("_", "-"), required=True)
+    parser.add_argument("--wine-arch", choices=("win32", "win64"), required=True)
+    args, rest = parser.parse_known_args()
+    if "EmulatedSmokeTest" in rest:
+        reason = emulation_unavailable()
+        if reason:
+            print(f"skipping the emulated smoke run of the shipped 32-bit file: {reason}")
+            sys.exit(SKIPPED)
+    run_test_groups(parser, args, rest, existing=inputs)
+
+
+if __name__ == "__main__":
+    main()
