@@ -26,6 +26,7 @@ packages=(
   python3 python3-pefile
   clang libclang-rt-14-dev llvm
   curl
+  osslsigncode openssl ca-certificates
 )
 
 SUDO=""
@@ -91,7 +92,8 @@ if { korvane_runs_i386 || [ $tests -eq 1 ]; } && ! korvane_have_wine32; then
     added_i386=1
   fi
   apt_update
-  if ! install wine32:i386 >"$log" 2>&1; then
+  echo "setup: installing wine32:i386" >&2
+  if ! DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -q --no-install-recommends wine32:i386 >"$log" 2>&1; then
     echo "setup: warning: wine32:i386 cannot be installed from this mirror:" >&2
     grep -m 3 -E '^( [^ ]+ : Depends|E:)' "$log" | sed 's/^/setup:   /' >&2 || true
     # Leave the host as it was: an i386 index that fails to load would
