@@ -9,8 +9,7 @@ scripts/setup.sh
 source scripts/i386.sh
 
 korvane_choose_wine_arch "the benchmark runs"
-preset=windows-test
-[ "$KORVANE_WINE_ARCH" = win64 ] && preset=windows-test-x64
+preset=$(korvane_wine_preset)
 cmake --preset $preset >/dev/null
 cmake --build --preset $preset >/dev/null
 exec /usr/bin/python3 bench/benchmark.py build/$preset "$KORVANE_WINE_ARCH"

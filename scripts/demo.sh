@@ -13,8 +13,7 @@ scripts/setup.sh
 source scripts/i386.sh
 
 korvane_choose_wine_arch "the demo runs"
-preset=windows-test
-[ "$KORVANE_WINE_ARCH" = win64 ] && preset=windows-test-x64
+preset=$(korvane_wine_preset)
 cmake --preset $preset >/dev/null
 cmake --build --preset $preset
 

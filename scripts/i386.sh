@@ -114,6 +114,11 @@ korvane_choose_wine_arch() {
   fi
 }
 
+# The test preset of the build that KORVANE_WINE_ARCH runs.
+korvane_wine_preset() {
+  if [ "$KORVANE_WINE_ARCH" = win64 ]; then echo windows-test-x64; else echo windows-test; fi
+}
+
 if [ "${BASH_SOURCE[0]}" = "$0" ]; then
   set -euo pipefail
   case ${1:-} in

@@ -21,7 +21,6 @@ so even a static import is safe under Wine. WINEDLLOVERRIDES
 as Windows does.
 """
 
-import argparse
 import os
 import shutil
 import sys
@@ -178,13 +177,8 @@ class MissingLibraryTest(PlantingTestCase):
 
 
 def main():
-    parser = argparse.ArgumentParser(add_help=False)
-    inputs = ("installer", "setup_fixture", "ui_reader", "planted", "wininet_probe", "comctl32_probe", "prefix")
-    for name in inputs + ("artifacts",):
-        parser.add_argument("--" + name.replace("_", "-"), required=True)
-    parser.add_argument("--wine-arch", choices=("win32", "win64"), default="win32")
-    args, rest = parser.parse_known_args()
-    run_test_groups(parser, args, rest, existing=inputs)
+    run_test_groups(("installer", "setup_fixture", "ui_reader", "planted", "wininet_probe", "comctl32_probe",
+                     "prefix"))
 
 
 if __name__ == "__main__":

@@ -19,6 +19,7 @@ import shutil
 import subprocess
 import sys
 import unittest
+from typing import Sequence
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
@@ -483,9 +484,15 @@ class ProgressWindowTest(InstallerTestCase):
                            "the window is pumped after every chunk\n" + run.describe())
 
 
-def run_test_groups(parser: argparse.ArgumentParser, args: argparse.Namespace, rest, existing):
-    """Checks that the named inputs exist, then runs the named test classes (in rest) in a
-    private network where this process alone answers on port 80."""
+def run_test_groups(existing: Sequence[str], required: Sequence[str] = ("artifacts",)):
+    """Reads --wine-arch and the named options (existing: files that must be there) from the
+    command line, then runs the test classes named after them in a private network where
+    this process alone answers on port 80."""
+    parser = argparse.ArgumentParser(add_help=False)
+    for name in tuple(existing) + tuple(required):
+        parser.add_argument("--" + name.replace("_", "-"), required=True)
+    parser.add_argument("--wine-arch", choices=("win32", "win64"), required=True)
+    args, rest = parser.parse_known_args()
     for name in existing:
         if not os.path.exists(getattr(args, name)):
             parser.error(f"{getattr(args, name)} does not exist")
@@ -502,18 +509,13 @@ def main():
     prefix_commands = parser.add_mutually_exclusive_group()
     prefix_commands.add_argument("--create-prefix")
     prefix_commands.add_argument("--remove-prefix")
-    args, rest = parser.parse_known_args()
+    args, _ = parser.parse_known_args()
     if args.create_prefix:
         create_prefix(args.create_prefix, Wine.for_arch(args.wine_arch))
-        return
-    if args.remove_prefix:
+    elif args.remove_prefix:
         shutil.rmtree(args.remove_prefix, ignore_errors=True)
-        return
-    inputs = ("installer", "setup_fixture", "ui_reader", "prefix")
-    for name in inputs + ("artifacts",):
-        parser.add_argument("--" + name.replace("_", "-"), required=True)
-    args, rest = parser.parse_known_args()
-    run_test_groups(parser, args, rest, existing=inputs)
+    else:
+        run_test_groups(("installer", "setup_fixture", "ui_reader", "prefix"))
 
 
 if __name__ == "__main__":

@@ -18,7 +18,6 @@ up emulated) and removed again. Where no emulator can be registered or no
 why.
 """
 
-import argparse
 import os
 import shutil
 import sys
@@ -84,18 +83,12 @@ def emulation_unavailable() -> str:
 
 
 def main():
-    parser = argparse.ArgumentParser(add_help=False)
-    inputs = ("installer", "signed", "setup_fixture", "ui_reader")
-    for name in inputs + ("prefix", "artifacts"):
-        parser.add_argument("--" + name.replace("_", "-"), required=True)
-    parser.add_argument("--wine-arch", choices=("win32", "win64"), required=True)
-    args, rest = parser.parse_known_args()
-    if "EmulatedSmokeTest" in rest:
+    if "EmulatedSmokeTest" in sys.argv:
         reason = emulation_unavailable()
         if reason:
             print(f"skipping the emulated smoke run of the shipped 32-bit file: {reason}")
             sys.exit(SKIPPED)
-    run_test_groups(parser, args, rest, existing=inputs)
+    run_test_groups(("installer", "signed", "setup_fixture", "ui_reader"), required=("prefix", "artifacts"))
 
 
 if __name__ == "__main__":
