@@ -144,7 +144,7 @@ class ReleaseTest(KeysTestCase):
         verify = run(["osslsigncode", "verify", "-CAfile", self.key("signing.pem"), "-TSA-CAfile", self.key("tsa.pem"),
                       "-in", self.output("KorvaneInstaller.exe")])
         self.assertEqual(verify.returncode, 0, verify.stdout)
-        self.assertIn("Timestamp verified", verify.stdout)
+        self.assertIn("Timestamp Server Signature verification: ok", verify.stdout)
         sums = run(["sha256sum", "-c", "SHA256SUMS"], cwd=ARGS.out)
         self.assertEqual(sums.returncode, 0, sums.stdout)
         with open(self.output("SHA256SUMS")) as f:
