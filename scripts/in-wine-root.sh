@@ -12,7 +12,11 @@ set -euo pipefail
 root=${KORVANE_WINE_ROOT:-/var/cache/korvane/wine-root}
 
 if [ -z "${KORVANE_MOUNT_NAMESPACE:-}" ]; then
-  exec unshare --mount --propagation private env KORVANE_MOUNT_NAMESPACE=1 bash "$0" "$@"
+  # Inside a chroot, / is no mount point and cannot be made private: the
+  # binds then take the propagation of the chroot's own mounts.
+  propagation=private
+  unshare --mount --propagation private true 2>/dev/null || propagation=unchanged
+  exec unshare --mount --propagation "$propagation" env KORVANE_MOUNT_NAMESPACE=1 bash "$0" "$@"
 fi
 unset KORVANE_MOUNT_NAMESPACE
 

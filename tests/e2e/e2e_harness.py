@@ -274,10 +274,14 @@ def enter_private_network(note: str = "e2e", host_names: Sequence[str] = ()) -> 
             _map_to_loopback(host_names)
         return True
     flags = ["-n", "-m"] if os.geteuid() == 0 else ["-r", "-n", "-m"]
-    if shutil.which("unshare") and subprocess.run(["unshare"] + flags + ["true"], stdout=subprocess.DEVNULL,
-                                                  stderr=subprocess.DEVNULL).returncode == 0:
-        env = dict(os.environ, KORVANE_E2E_NETNS="1")
-        os.execvpe("unshare", ["unshare"] + flags + [sys.executable] + sys.argv, env)
+    # Inside a chroot, / is no mount point and cannot be made private: the
+    # mounts then take the propagation of the chroot's own.
+    for propagation in ("private", "unchanged"):
+        command = ["unshare"] + flags + ["--propagation", propagation]
+        if shutil.which("unshare") and subprocess.run(command + ["true"], stdout=subprocess.DEVNULL,
+                                                      stderr=subprocess.DEVNULL).returncode == 0:
+            env = dict(os.environ, KORVANE_E2E_NETNS="1")
+            os.execvpe("unshare", command + [sys.executable] + sys.argv, env)
     if host_names:
         raise RuntimeError(f"{note}: no private namespaces here, so {', '.join(host_names)} cannot be "
                            "pointed at the local server")
