@@ -7,7 +7,6 @@ the audit of the file (tests/audit), the end-to-end tests and the demo
 TITLE = "KORVANE"
 DIALOG_TEXT = "KORVANE 本体をダウンロード中です。"
 ERROR_TEXT = "ダウンロードできませんでした。\nネットワークが繋がっているかご確認ください。"
-ERROR_TEXT_LENGTH = 75  # bytes in code page 932, no terminator
 
 # The download server: URL paths, and the content list as built in.
 SHIPPED_HOST = "downloads.korvane.example"

@@ -63,7 +63,6 @@ class _Handler(http.server.BaseHTTPRequestHandler):
     def do_GET(self):  # noqa: N802 - the base class's name
         request = self.server.log_request_line(self)
         reply = self.server.reply_for(self.path)
-        body = reply.body
         head = [f"HTTP/1.1 {reply.status} {self.responses.get(reply.status, ('X',))[0]}",
                 "Content-Type: application/octet-stream",
                 # Each run must reach the server; no client may answer from its cache.
@@ -77,11 +76,11 @@ class _Handler(http.server.BaseHTTPRequestHandler):
             self.close_connection = True
         self.wfile.write(("\r\n".join(head) + "\r\n\r\n").encode("ascii"))
 
-        limit = len(body)
+        limit = len(reply.body)
         for cut in (reply.reset_after, reply.cut_after):
             if cut is not None:
                 limit = min(limit, cut)
-        self._send_body(body[:limit], reply)
+        self._send_body(reply.body[:limit], reply)
 
         if reply.reset_after is not None:
             # Give the client time to read what was sent: a reset discards

@@ -289,6 +289,8 @@ class WineSession:
     def screenshot(self, path: str):
         subprocess.run(["import", "-display", self.display, "-window", "root", path], check=True,
                        timeout=30, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+
 class Program:
     """A program started by WineSession.spawn_logged; its output is kept once it has ended."""
 

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstring>
 #include <memory>
+#include <string>
 #include <string_view>
 
 namespace support {
@@ -17,10 +18,9 @@ inline std::unique_ptr<char[]> ExactCopy(std::string_view bytes) {
 
 // text and its terminator, in a heap block of exactly that size.
 inline std::unique_ptr<char[]> TerminatedCopy(std::string_view text) {
-  std::unique_ptr<char[]> block(new char[text.size() + 1]);
-  if (!text.empty()) std::memcpy(block.get(), text.data(), text.size());
-  block[text.size()] = '\0';
-  return block;
+  std::string terminated(text);
+  terminated.push_back('\0');
+  return ExactCopy(terminated);
 }
 
 }  // namespace support
