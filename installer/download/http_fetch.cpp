@@ -38,7 +38,7 @@ bool IsSuccessStatus(const WinInetApi& api, HINTERNET request) {
   return status >= 200 && status <= 299;
 }
 
-std::int32_t AnnouncedLength(const WinInetApi& api, HINTERNET request) {
+std::int64_t AnnouncedLength(const WinInetApi& api, HINTERNET request) {
   // Zeroed first: without the header the query writes nothing, and the
   // conversion must not read stale text.
   char text[1024] = {};
@@ -76,7 +76,10 @@ FetchResult FetchUrlToFile(const char* url, const char* localPath, TransferProgr
   if (!api.HttpSendRequestA(request.get(), nullptr, 0, nullptr, 0)) return FETCH_SEND_FAILED;
   // An error page must never be stored as the requested file.
   if (!IsSuccessStatus(api, request.get())) return FETCH_HTTP_ERROR;
-  const std::int32_t total = AnnouncedLength(api, request.get());
+  // Completeness is judged on the whole announced length; the progress
+  // callback takes it clamped to 32 bits.
+  const std::int64_t announced = AnnouncedLength(api, request.get());
+  const std::int32_t total = ProgressTotal(announced);
 
   OutputFile file(_fsopen(localPath, "wb", _SH_DENYRW));
   if (!file.IsOpen()) return FETCH_FILE_FAILED;
@@ -97,7 +100,7 @@ FetchResult FetchUrlToFile(const char* url, const char* localPath, TransferProgr
   }
   // A body that ended short of its announced length is as broken as one
   // that broke off: a truncated setup program must never be started.
-  if (total > 0 && stored < total) return FETCH_READ_FAILED;
+  if (EndedShort(announced, stored)) return FETCH_READ_FAILED;
   // Released in the usual order, the buffer before the file; the close
   // writes out the bytes still buffered, so it can fail like a write.
   buffer.reset();

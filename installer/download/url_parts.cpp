@@ -12,21 +12,37 @@ FetchResult SplitUrl(const char* url, UrlParts& parts) {
   return FETCH_OK;
 }
 
-std::int32_t ParseContentLength(const char* text, std::size_t size) {
+std::int64_t ParseContentLength(const char* text, std::size_t size) {
   std::size_t i = 0;
   auto at = [&](std::size_t n) { return n < size ? text[n] : '\0'; };
   while (at(i) == ' ' || (at(i) >= '\t' && at(i) <= '\r')) ++i;
   bool negative = false;
   if (at(i) == '+' || at(i) == '-') negative = at(i++) == '-';
-  // Accumulate in 64 bits and stop growing once past the 32-bit range.
-  const std::int64_t limit = negative ? INT64_C(2147483648) : INT64_C(2147483647);
-  std::int64_t value = 0;
+  // The magnitude grows up to 2^63 - 1 (2^63 with a minus sign) and stays
+  // there. Compared, never divided: a 64-bit division would call a helper
+  // on a 32-bit processor.
+  const std::uint64_t kTenthOfLimit = UINT64_C(922337203685477580);
+  const unsigned lastDigitOfLimit = negative ? 8 : 7;
+  std::uint64_t magnitude = 0;
   for (; at(i) >= '0' && at(i) <= '9'; ++i) {
-    if (value < limit) value = value * 10 + (at(i) - '0');
+    const unsigned digit = static_cast<unsigned>(at(i) - '0');
+    if (magnitude > kTenthOfLimit || (magnitude == kTenthOfLimit && digit > lastDigitOfLimit)) {
+      magnitude = kTenthOfLimit * 10 + lastDigitOfLimit;
+    } else {
+      magnitude = magnitude * 10 + digit;
+    }
   }
-  if (value > limit) value = limit;
-  return static_cast<std::int32_t>(negative ? -value : value);
+  // Negated in unsigned arithmetic, so that 2^63 becomes INT64_MIN.
+  return static_cast<std::int64_t>(negative ? 0 - magnitude : magnitude);
 }
+
+std::int32_t ProgressTotal(std::int64_t announced) {
+  if (announced > INT32_MAX) return INT32_MAX;
+  if (announced < INT32_MIN) return INT32_MIN;
+  return static_cast<std::int32_t>(announced);
+}
+
+bool EndedShort(std::int64_t announced, std::int64_t stored) { return announced > 0 && stored < announced; }
 
 std::string FetchUrl(const char* baseUrl, const char* name) {
   std::string url = baseUrl;

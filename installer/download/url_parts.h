@@ -17,8 +17,16 @@ FetchResult SplitUrl(const char* url, UrlParts& parts);
 
 // The decimal number at the start of a Content-Length text, read from at most
 // size bytes: leading white space and a sign allowed, stops at the first other
-// character, 0 without a digit, clamped to the signed 32-bit range.
-std::int32_t ParseContentLength(const char* text, std::size_t size);
+// character, 0 without a digit, clamped to the signed 64-bit range.
+std::int64_t ParseContentLength(const char* text, std::size_t size);
+
+// The total that progress is reported against: the announced length clamped
+// to the signed 32-bit range.
+std::int32_t ProgressTotal(std::int64_t announced);
+
+// Whether a body of stored bytes ended short of the announced length; a
+// length of 0 or below announces nothing.
+bool EndedShort(std::int64_t announced, std::int64_t stored);
 
 // URL of one fetch: base URL + name (the base ends in a slash).
 std::string FetchUrl(const char* baseUrl, const char* name);

@@ -39,7 +39,7 @@ TEST(SplitUrl, SplitsHostAndPathAtTheFirstSlashAfterTheScheme) {
 TEST(ParseContentLength, ReadsTheLeadingDecimalNumberClamped) {
   struct Case {
     const char* text;
-    std::int32_t total;
+    std::int64_t total;
   } cases[] = {
       {"3072", 3072},
       {"  \t 42", 42},
@@ -48,12 +48,14 @@ TEST(ParseContentLength, ReadsTheLeadingDecimalNumberClamped) {
       {"12abc", 12},
       {"12 34", 12},
       {"000123", 123},
-      {"2147483647", INT32_MAX},
-      {"2147483648", INT32_MAX},
-      {"99999999999999999999999999", INT32_MAX},
-      {"-2147483648", INT32_MIN},
-      {"-2147483649", INT32_MIN},
-      {"-99999999999999999999999999", INT32_MIN},
+      {"3000000000", INT64_C(3000000000)},
+      {"-2147483649", INT64_C(-2147483649)},
+      {"9223372036854775807", INT64_MAX},
+      {"9223372036854775808", INT64_MAX},
+      {"99999999999999999999999999", INT64_MAX},
+      {"-9223372036854775808", INT64_MIN},
+      {"-9223372036854775809", INT64_MIN},
+      {"-99999999999999999999999999", INT64_MIN},
       {"", 0},
       {"abc", 0},
       {"-", 0},
@@ -75,6 +77,19 @@ TEST(ParseContentLength, ReadsNothingBeyondItsBuffer) {
   std::memset(full, '9', sizeof full);
   EXPECT_EQ(99999999, ParseContentLength(full, sizeof full));
   EXPECT_EQ(999, ParseContentLength(full, 3));
+}
+
+TEST(ContentLength, ProgressTakesItClampedAndCompletenessWhole) {
+  EXPECT_EQ(INT32_MAX, ProgressTotal(INT64_C(3000000000)));
+  EXPECT_EQ(INT32_MIN, ProgressTotal(INT64_C(-3000000000)));
+  EXPECT_EQ(3072, ProgressTotal(3072));
+  // 3,000,000,000 bytes announced and 2.2 GB stored: short, though more than
+  // the 32-bit total.
+  EXPECT_TRUE(EndedShort(INT64_C(3000000000), INT64_C(2200000000)));
+  EXPECT_FALSE(EndedShort(INT64_C(3000000000), INT64_C(3000000000)));
+  EXPECT_TRUE(EndedShort(3072, 3071));
+  EXPECT_FALSE(EndedShort(0, 0));    // nothing announced
+  EXPECT_FALSE(EndedShort(-15, 0));  // a negative length announces nothing
 }
 
 TEST(FetchTargets, JoinBaseAndFolderByPlainConcatenation) {

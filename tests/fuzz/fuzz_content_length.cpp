@@ -1,8 +1,8 @@
-// ParseContentLength against strtoll, on buffers without a terminator.
+// ParseContentLength against strtoll, on buffers without a terminator, and
+// ProgressTotal as a clamp of it.
 //
 // Input: the Content-Length text, any bytes.
 
-#include <cerrno>
 #include <climits>
 #include <cstdint>
 #include <cstdlib>
@@ -14,24 +14,23 @@
 
 namespace {
 
-// The C library's conversion of the same bytes, terminated, clamped to 32
-// bits. In the "C" locale strtoll skips exactly ' ', \t, \n, \v, \f and \r,
-// takes one sign and stops at the first non-digit, as the header describes;
-// an embedded NUL ends the text for both.
-std::int32_t Reference(const char* bytes, std::size_t size) {
+// The C library's conversion of the same bytes, terminated. In the "C"
+// locale strtoll skips exactly ' ', \t, \n, \v, \f and \r, takes one sign,
+// stops at the first non-digit and clamps to the 64-bit range, as the header
+// describes; an embedded NUL ends the text for both.
+long long Reference(const char* bytes, std::size_t size) {
   const std::string text(bytes, size);
-  errno = 0;
-  const long long value = std::strtoll(text.c_str(), nullptr, 10);
-  if (value > INT32_MAX) return INT32_MAX;
-  if (value < INT32_MIN) return INT32_MIN;
-  return static_cast<std::int32_t>(value);
+  return std::strtoll(text.c_str(), nullptr, 10);
 }
 
 // The conversion of the first size bytes, read from a block of exactly that
 // size, so AddressSanitizer catches a read past it.
 void CheckPrefix(const char* bytes, std::size_t size) {
   const auto exact = support::ExactCopy({bytes, size});
-  FUZZ_CHECK(ParseContentLength(exact.get(), size) == Reference(bytes, size));
+  const std::int64_t length = ParseContentLength(exact.get(), size);
+  FUZZ_CHECK(length == Reference(bytes, size));
+  const std::int32_t total = ProgressTotal(length);
+  FUZZ_CHECK(total == length || (length > INT32_MAX && total == INT32_MAX) || (length < INT32_MIN && total == INT32_MIN));
 }
 
 }  // namespace
