@@ -16,6 +16,7 @@ set_source_files_properties(res/installer.rc PROPERTIES
 add_executable(KorvaneInstaller WIN32
   flow/error_box.cpp
   flow/execute.cpp
+  flow/failed_run.cpp
   flow/server_urls.cpp
   flow/win_main.cpp
   download/http_fetch.cpp
@@ -49,13 +50,14 @@ target_link_options(KorvaneInstaller PRIVATE
   # Byte-identical builds: no link timestamp.
   -Wl,--no-insert-timestamp)
 
-# libstdc++'s error paths call abort() directly. Each of them would throw an
-# exception that nothing catches, which ends in std::terminate and abort()
-# all the same; linked as they are, they bring in the exception classes, a
-# second (copy-on-write) std::string and the verbose terminate handler with
-# its name demangler, well over half of the program. What is lost is the
-# "terminate called after throwing ..." line on a console that a GUI program
-# does not have. (Allocation failures abort in shared/allocation.cpp.)
+# libstdc++'s error paths (the inline std::string code calls them, for a
+# length past max_size(), say) end the run as a failed one: the error box,
+# then exit code 1 (flow/failed_run.cpp), as an allocation failure does
+# (shared/allocation.cpp). Each of them would throw an exception that nothing
+# catches, which would end in msvcrt's abort() box and exit code 3; linked as
+# they are, they would also bring in the exception classes, a second
+# (copy-on-write) std::string and the verbose terminate handler with its name
+# demangler, well over half of the program.
 # Symbol names as the linker sees them: the 32-bit ABI puts one more
 # underscore in front of every C and C++ name, the 64-bit ABI does not.
 if(CMAKE_SIZEOF_VOID_P EQUAL 4)
@@ -70,5 +72,5 @@ foreach(function IN ITEMS
     _ZSt21__throw_runtime_errorPKc _ZSt22__throw_overflow_errorPKc _ZSt23__throw_underflow_errorPKc
     _ZSt24__throw_invalid_argumentPKc _ZSt24__throw_out_of_range_fmtPKcz _ZSt28__throw_bad_array_new_lengthv
     _ZN9__gnu_cxx27__verbose_terminate_handlerEv)
-  target_link_options(KorvaneInstaller PRIVATE "LINKER:--defsym,${symbol_prefix}${function}=${symbol_prefix}abort")
+  target_link_options(KorvaneInstaller PRIVATE "LINKER:--defsym,${symbol_prefix}${function}=${symbol_prefix}EndFailedRun")
 endforeach()

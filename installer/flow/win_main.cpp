@@ -5,8 +5,8 @@
 #include "download/http_fetch.h"
 #include "flow/content_list.h"
 #include "flow/error_box.h"
-#include "flow/error_text.h"
 #include "flow/execute.h"
+#include "flow/failed_run.h"
 #include "flow/run_paths.h"
 #include "flow/server_urls.h"
 #include "progress/progress_window.h"
@@ -18,14 +18,6 @@ namespace {
 const std::int32_t kSetupWeight = 9900;
 const std::int32_t kContentWeight = 100;
 const std::int32_t kBarFull = 10000;
-
-// The box appears over the progress window; the window closes once the box
-// has been dismissed.
-int FailDownload() {
-  ShowErrorBox(kDownloadFailedText);
-  CloseProgressWindow();
-  return 1;
-}
 
 }  // namespace
 
@@ -39,7 +31,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   const DWORD tempLength = GetTempPathA(sizeof tempFolder, tempFolder);
   RunPaths paths;
   if (tempLength == 0 || tempLength >= sizeof tempFolder || ComposeRunPaths(kAppBaseUrl, tempFolder, paths) != 0) {
-    return FailDownload();
+    return ReportFailedRun();
   }
 
   // Results not examined: removal only succeeds on an empty folder, so files
@@ -55,14 +47,14 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
 
   g_progressWeight = kSetupWeight;
   if (FetchIntoFolder(paths.appBaseUrl, "setup.exe", paths.workingFolder, OnTransferProgress) != FETCH_OK) {
-    return FailDownload();
+    return ReportFailedRun();
   }
 
   CreateDirectoryA(paths.contentsFolder, nullptr);  // result not examined, as above
   g_progressWeight = kContentWeight;
   if (FetchContentFiles(kContentList, kContentBaseUrl, paths.contentsFolder, FetchIntoFolder, OnTransferProgress) !=
       FETCH_OK) {
-    return FailDownload();
+    return ReportFailedRun();
   }
 
   SetProgressPosition(kBarFull);
