@@ -3,8 +3,8 @@
 #include <share.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
-#include <new>
 
 #include "download/output_file.h"
 #include "download/url_parts.h"
@@ -27,6 +27,10 @@ class InternetHandle {
  private:
   const WinInetApi& api_;
   HINTERNET handle_;
+};
+
+struct FreeMemory {
+  void operator()(char* memory) const { std::free(memory); }
 };
 
 bool IsSuccessStatus(const WinInetApi& api, HINTERNET request) {
@@ -84,7 +88,7 @@ FetchResult FetchUrlToFile(const char* url, const char* localPath, TransferProgr
   OutputFile file(_fsopen(localPath, "wb", _SH_DENYRW));
   if (!file.IsOpen()) return FETCH_FILE_FAILED;
   const DWORD chunkSize = g_readChunkSize;
-  std::unique_ptr<char[]> buffer(new (std::nothrow) char[chunkSize]);
+  std::unique_ptr<char, FreeMemory> buffer(static_cast<char*>(std::malloc(chunkSize)));
   if (buffer == nullptr) return FETCH_NO_MEMORY;
 
   std::int64_t stored = 0;

@@ -1,8 +1,10 @@
 // Global allocation for the Windows program. Nothing in it catches an
-// exception, so a failed plain new cannot be handed back to the flow: it
-// ends the run as a failed one, with the error box and exit code 1. The
-// nothrow forms return null. Defined here, they keep libstdc++'s exception
-// machinery (unwinder, exception objects) out of the program.
+// exception, so a failed new cannot be handed back to the flow: it ends the
+// run as a failed one, with the error box and exit code 1. Defined here, new
+// and delete keep libstdc++'s exception machinery (unwinder, exception
+// objects) out of the program. There is no nothrow new: the program links no
+// libstdc++, which holds std::nothrow; memory that may be refused comes from
+// malloc.
 
 #include <cstdlib>
 #include <new>
@@ -11,10 +13,8 @@
 
 namespace {
 
-void* Allocate(std::size_t size) noexcept { return std::malloc(size != 0 ? size : 1); }
-
 void* AllocateOrFail(std::size_t size) noexcept {
-  void* memory = Allocate(size);
+  void* memory = std::malloc(size != 0 ? size : 1);
   if (memory == nullptr) EndFailedRun();
   return memory;
 }
@@ -23,11 +23,7 @@ void* AllocateOrFail(std::size_t size) noexcept {
 
 void* operator new(std::size_t size) { return AllocateOrFail(size); }
 void* operator new[](std::size_t size) { return AllocateOrFail(size); }
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept { return Allocate(size); }
-void* operator new[](std::size_t size, const std::nothrow_t&) noexcept { return Allocate(size); }
 void operator delete(void* memory) noexcept { std::free(memory); }
 void operator delete[](void* memory) noexcept { std::free(memory); }
 void operator delete(void* memory, std::size_t) noexcept { std::free(memory); }
 void operator delete[](void* memory, std::size_t) noexcept { std::free(memory); }
-void operator delete(void* memory, const std::nothrow_t&) noexcept { std::free(memory); }
-void operator delete[](void* memory, const std::nothrow_t&) noexcept { std::free(memory); }
