@@ -1,16 +1,19 @@
 #!/usr/bin/python3
 """Audits KorvaneInstaller.exe as a file: headers, imports and the names it
-looks up at run time, resources, the built-in error text and the size.
+looks up at run time, every instruction of its code, resources, the built-in
+error text and the size.
 
 Usage: audit_exe.py KorvaneInstaller.exe
 
 Prints one line per check group, with every deviation found under it, and
-exits 1 when anything deviates. Needs Debian's python3-pefile.
+exits 1 when anything deviates. Needs Debian's python3-pefile and the
+MinGW-w64 objdump (binutils-mingw-w64-i686).
 """
 
 import os
 import re
 import struct
+import subprocess
 import sys
 import xml.etree.ElementTree as ElementTree
 from dataclasses import dataclass
@@ -60,6 +63,32 @@ ASM_V1 = "{urn:schemas-microsoft-com:asm.v1}"
 ASM_V3 = "{urn:schemas-microsoft-com:asm.v3}"
 
 ERROR_BYTES = ERROR_TEXT.encode("cp932")
+
+OBJDUMP = "i686-w64-mingw32-objdump"
+IMAGE_SCN_MEM_EXECUTE = 0x20000000
+# Every instruction a Pentium without MMX (i586) executes, as objdump names
+# them in Intel syntax: the 8086 to 80486 integer set, the Pentium's cpuid,
+# rdtsc, cmpxchg8b, rdmsr, wrmsr and rsm, and the x87 set up to the 80387.
+# Anything else needs a later processor: cmov, fcmov, fcomi and fucomi, MMX
+# and SSE, endbr32, sysenter and sysexit, fxsave and fxrstor, and more.
+I586_INSTRUCTIONS = set("""
+    aaa aad aam aas adc add and arpl bound bsf bsr bswap bt btc btr bts call cbw cdq clc cld cli clts cmc
+    cmp cmps cmpsb cmpsw cmpsd cmpxchg cmpxchg8b cpuid cwd cwde daa das dec div enter hlt idiv imul in inc
+    ins insb insw insd int int3 into invd invlpg iret iretd ja jae jb jbe jcxz je jecxz jg jge jl jle jmp
+    jne jno jnp jns jo jp js lahf lar lds lea leave les lfs lgdt lgs lidt lldt lmsw lods lodsb lodsw lodsd
+    loop loope loopne lsl lss ltr mov movs movsb movsw movsd movsx movzx mul neg nop not or out outs outsb
+    outsw outsd pop popa popad popf popfd push pusha pushad pushf pushfd rcl rcr rdmsr rdtsc ret retf rol
+    ror rsm sahf sal sar sbb scas scasb scasw scasd seta setae setb setbe sete setg setge setl setle setne
+    setno setnp setns seto setp sets sgdt shl shld shr shrd sidt sldt smsw stc std sti stos stosb stosw
+    stosd str sub test verr verw wbinvd wrmsr xadd xchg xlat xlatb xor
+    f2xm1 fabs fadd faddp fbld fbstp fchs fclex fnclex fcom fcomp fcompp fcos fdecstp fdiv fdivp fdivr
+    fdivrp ffree fiadd ficom ficomp fidiv fidivr fild fimul fincstp finit fninit fist fistp fisub fisubr
+    fld fld1 fldcw fldenv fldl2e fldl2t fldlg2 fldln2 fldpi fldz fmul fmulp fnop fnsave fnstcw fnstenv
+    fnstsw fpatan fprem fprem1 fptan frndint frstor fsave fscale fsin fsincos fsqrt fst fstcw fstenv fstp
+    fstsw fsub fsubp fsubr fsubrp ftst fucom fucomp fucompp fwait fxam fxch fxtract fyl2x fyl2xp1
+""".split())
+INSTRUCTION_PREFIXES = {"lock", "rep", "repz", "repnz", "repe", "repne", "data16", "addr16",
+                        "cs", "ds", "es", "fs", "gs", "ss"}
 
 
 # ---------------------------------------------------------------- helpers
@@ -243,6 +272,64 @@ def check_run_time_names(dlls, functions, allowed):
         elif not set(rows) & dlls:
             problems.append(f"{name} is listed from {', '.join(rows)}, which the program does not name")
     return problems
+
+
+def linker_lists_start(data, section_start, section_end):
+    """Where the linker's constructor and destructor lists begin at the end of
+    the code (data, not instructions: each list is -1, pointers into the code,
+    then 0), or None when the code does not end in two such lists."""
+    end = len(data) - len(data) % 4
+    for _ in range(2):
+        if end < 8 or struct.unpack_from("<I", data, end - 4)[0] != 0:
+            return None
+        end -= 4
+        while True:
+            if end < 4:
+                return None
+            word = struct.unpack_from("<I", data, end - 4)[0]
+            end -= 4
+            if word == 0xFFFFFFFF:
+                break
+            if not section_start <= word < section_end:
+                return None
+    return end
+
+
+def check_instructions(path, pe):
+    """Every instruction in an executable section runs on a Pentium (i586)."""
+    problems, checked = [], 0
+    base = pe.OPTIONAL_HEADER.ImageBase
+    for section in pe.sections:
+        if not section.Characteristics & IMAGE_SCN_MEM_EXECUTE:
+            continue
+        start = base + section.VirtualAddress
+        data = section.get_data()[:section.Misc_VirtualSize]
+        lists = linker_lists_start(data, start, start + len(data))
+        stop = start + (lists if lists is not None else len(data))
+        listing = subprocess.run(
+            [OBJDUMP, "-d", "-w", "-M", "intel", f"--start-address={start:#x}", f"--stop-address={stop:#x}", path],
+            check=True, capture_output=True, text=True).stdout
+        for address, raw, instruction in re.findall(r"^ *([0-9a-f]+):\t([0-9a-f ]+?) *\t(.*)$", listing, re.M):
+            checked += 1
+            words = instruction.split()
+            while len(words) > 1 and words[0] in INSTRUCTION_PREFIXES:
+                words.pop(0)
+            mnemonic = words[0] if words else ""
+            # A nop is the one-byte 90; the multi-byte form (0F 1F) came with the Pentium Pro.
+            if mnemonic not in I586_INSTRUCTIONS or (mnemonic == "nop" and raw != "90"):
+                problems.append(f"0x{address}: {instruction.strip()} ({raw}) needs a processor beyond the Pentium")
+    if not checked:
+        problems.append("no instructions found in an executable section")
+    return problems[:20] + ([f"... and {len(problems) - 20} more"] if len(problems) > 20 else []), checked
+
+
+def check_unused_rows(imports, dlls, functions, allowed):
+    """Every row stands for something the program imports or looks up, so the list says what it uses."""
+    used = {(dll, name) for dll, name, _ in imports}
+    used |= {(dll, name) for (dll, name), row in allowed.items()
+             if row.use == "resolved" and name in functions and dll in dlls}
+    return [f"{dll}!{name} is on {os.path.basename(ALLOWED_IMPORTS)} but the program neither imports nor looks it up"
+            for dll, name in sorted(set(allowed) - used)]
 
 
 def check_resource_set(table):
@@ -469,10 +556,13 @@ def main(argv):
     dlls, functions = held_names(pe)
     allowed = load_allowed(ALLOWED_IMPORTS)
     resources, naming_problems = resource_table(pe)
+    instruction_problems, instructions = check_instructions(path, pe)
     groups = [
         ("headers: i386, GUI, subsystem and OS version 5.0, ASLR, DEP, checksum", check_headers(pe)),
         ("imports: listed, and in Windows 2000", check_imports(imports, allowed)),
         ("names looked up at run time: listed", check_run_time_names(dlls, functions, allowed)),
+        ("import list: every row in use", check_unused_rows(imports, dlls, functions, allowed)),
+        ("instructions: every one runs on a Pentium (i586)", instruction_problems),
         ("resource set", naming_problems + check_resource_set(resources)),
         ("string table", check_string_table(resources)),
         ("dialog 103", check_dialog(resources)),
@@ -487,7 +577,7 @@ def main(argv):
         for problem in problems:
             print(f"       {problem}")
         failed += bool(problems)
-    print(f"size: {size} bytes ({size / 1024:.1f} KiB)")
+    print(f"size: {size} bytes ({size / 1024:.1f} KiB); instructions: {instructions}")
     print(f"imports: {len(imports)} functions from {', '.join(sorted({dll for dll, _, _ in imports}))}; "
           f"looked up at run time: {len(functions)} from {', '.join(sorted(dlls))}")
     return 1 if failed else 0
