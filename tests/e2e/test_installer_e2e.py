@@ -113,6 +113,7 @@ class InstallerTestCase(unittest.TestCase):
         self.assertEqual(len(boxes), 1, run.describe())
         box = boxes[0]
         self.assertEqual(text(box, "caption"), TITLE.encode())
+        self.assertEqual(box["icon"], 0, "MB_OK alone: no icon")
         statics = [c for c in run.of("box_control") if text(c, "class").lower() == b"static" and c["text"]]
         self.assertEqual([text(c) for c in statics], [ERROR_BYTES], run.describe())
         buttons = [c["id"] for c in run.of("box_control") if text(c, "class").lower() == b"button" and c["visible"]]
@@ -237,6 +238,15 @@ class ServerVariantsTest(InstallerTestCase):
         self.assert_succeeded(run)
         self.assert_downloaded(run, replies)
         self.assertEqual(run.file(CONTENTS_FOLDER, CONTENT[1][1]), b"")
+
+    def test_setup_program_that_cannot_be_started(self):
+        # A whole download that is no program: not started, not reported, exit 0.
+        replies = standard_replies(**{SETUP_PATH: Reply(b"not a program\r\n")})
+        run = self.runner.run(replies)
+        self.assert_exit(run, 0)
+        self.assertEqual(run.of("box"), [], run.describe())
+        self.assertEqual(run.setup_runs, [])
+        self.assert_downloaded(run, replies)
 
     def test_leftover_working_folder_is_reused_and_overwritten(self):
         def plant(temp_dir):

@@ -20,8 +20,8 @@
  *     progress window, asks it to close and posts a quit message to its
  *     thread;
  *   - finds each error box (any other top-level "#32770" of another process),
- *     records its caption, controls and whether the progress window is
- *     still shown (with --quit-at-box it then posts a quit message to the
+ *     records its caption, controls, whether it shows an icon and whether
+ *     the progress window is still shown (with --quit-at-box it then posts a quit message to the
  *     box's thread), waits --box-delay ms, and presses OK unless the box has
  *     gone by itself.
  */
@@ -221,11 +221,25 @@ static void TryToInterrupt(HWND dialog)
     Report("\"ev\":\"interrupt\",\"quit_posted\":%d", PostThreadMessageA(thread, WM_QUIT, 0, 0) != 0);
 }
 
+/* Whether a box shows an icon: an icon static of it holds one (the platform
+ * keeps the control, empty, in a box without an icon flag). */
+static int ShowsIcon(HWND box)
+{
+    HWND child;
+    for (child = GetWindow(box, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        DWORD_PTR icon = 0;
+        if (HasClass(child, "Static") && (GetWindowLongA(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON &&
+            SendMessageTimeoutA(child, STM_GETICON, 0, 0, SMTO_NORMAL, 10000, &icon) && icon)
+            return 1;
+    }
+    return 0;
+}
+
 static void HandleBox(HWND box, HWND progress, DWORD delay, int quit)
 {
     char captionHex[512];
-    Report("\"ev\":\"box\",\"caption\":\"%s\",\"progress_visible\":%d",
-           WindowTextHex(box, captionHex, sizeof captionHex), progress && IsWindowVisible(progress));
+    Report("\"ev\":\"box\",\"caption\":\"%s\",\"progress_visible\":%d,\"icon\":%d",
+           WindowTextHex(box, captionHex, sizeof captionHex), progress && IsWindowVisible(progress), ShowsIcon(box));
     ReportChildren(box, "box_control");
     if (quit)
         Report("\"ev\":\"box_quit\",\"posted\":%d",
