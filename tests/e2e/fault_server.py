@@ -13,6 +13,9 @@ GET as its Reply says:
   close (FIN): a body shorter than announced.
 - pace=(size, seconds): the body goes out in pieces of size bytes with a
   pause before each, to keep the client busy for a while.
+- headers: header lines that replace the defaults of the same name
+  (Content-Type: application/octet-stream, Cache-Control: no-store) or come
+  in addition; a value of None leaves the header out.
 
 Paths without a Reply get a 404 page; other methods than GET get 501.
 """
@@ -34,6 +37,7 @@ class Reply:
     reset_after: Optional[int] = None
     cut_after: Optional[int] = None
     pace: Optional[Tuple[int, float]] = None
+    headers: Dict[str, Optional[str]] = field(default_factory=dict)
 
 
 @dataclass
@@ -63,10 +67,10 @@ class _Handler(http.server.BaseHTTPRequestHandler):
     def do_GET(self):  # noqa: N802 - the base class's name
         request = self.server.log_request_line(self)
         reply = self.server.reply_for(self.path)
-        head = [f"HTTP/1.1 {reply.status} {self.responses.get(reply.status, ('X',))[0]}",
-                "Content-Type: application/octet-stream",
-                # Each run must reach the server; no client may answer from its cache.
-                "Cache-Control: no-store"]
+        # Each run must reach the server: no client may answer from its cache.
+        fields = {"Content-Type": "application/octet-stream", "Cache-Control": "no-store", **reply.headers}
+        head = [f"HTTP/1.1 {reply.status} {self.responses.get(reply.status, ('X',))[0]}"]
+        head += [f"{name}: {value}" for name, value in fields.items() if value is not None]
         if reply.framing == "length":
             head.append(f"Content-Length: {len(reply.body)}")
         elif reply.framing == "chunked":
