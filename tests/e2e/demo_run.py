@@ -1,10 +1,12 @@
 """The demo (scripts/demo.sh): one real run of KorvaneInstaller.exe under Wine.
 
-Serves a setup program and five content files slowly from 127.0.0.1:80 so
-the progress window stays up for a few seconds, runs the installer on the
-user's X display (or on Xvfb, saving a screenshot of the progress window),
-then prints each request, the files stored, the setup program's run and
-the installer's exit code.
+Publishes a setup program and five content files with scripts/publish.sh
+and serves them from 127.0.0.1:80 with nginx and the shipped server block,
+throttled by nginx's own rate limit so the progress window stays up for a
+few seconds. Runs the installer on the user's X display (or on Xvfb, saving
+a screenshot of the progress window), then prints each request (from
+nginx's access log), the files stored, the setup program's run and the
+installer's exit code.
 
     python3 demo_run.py --installer EXE --setup EXE --wine-arch win32|win64 --out DIR
 """
@@ -12,6 +14,7 @@ the installer's exit code.
 import argparse
 import os
 import random
+import shutil
 import sys
 import time
 
@@ -20,10 +23,11 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from e2e_harness import SETUP_LOG, enter_private_network, read_setup_runs, stage  # noqa: E402
 from expected import CONTENT, CONTENTS_FOLDER, SETUP_NAME, SETUP_PATH, WORKING_FOLDER  # noqa: E402
 from fault_server import Reply  # noqa: E402
+from nginx_server import NginxServer  # noqa: E402
 from wine_session import Wine, wait_for  # noqa: E402
 
 CONTENT_SIZES = [48 * 1024, 52 * 1024, 30 * 1024 + 7, 12 * 1024, 64 * 1024 + 100]
-PACE = (1024, 0.012)  # 1 KiB every 12 ms: a few seconds on screen
+RATE_LIMIT = "limit_rate 80k;"  # per request: a few seconds on screen
 
 
 def main():
@@ -43,38 +47,41 @@ def main():
         print("demo: making a Wine prefix (once, about 10 s)", flush=True)
 
     with open(args.setup, "rb") as f:
-        replies = {SETUP_PATH: Reply(f.read(), pace=PACE)}
+        replies = {SETUP_PATH: Reply(f.read())}
     generator = random.Random(2026)
     for (path, _), size in zip(CONTENT, CONTENT_SIZES):
-        replies[path] = Reply(generator.randbytes(size), pace=PACE)
+        replies[path] = Reply(generator.randbytes(size))
 
     display = os.environ.get("DISPLAY")
     screenshot = None
-    with stage(prefix, wine, display) as started:
+    nginx = os.path.join(os.path.abspath(args.out), "nginx")
+    with stage(prefix, wine, display, make_server=lambda: NginxServer(nginx, RATE_LIMIT)) as started:
         session, server = started.session, started.server
         temp = session.run(["cmd", "/c", "echo %TEMP%"], timeout=60).stdout.decode().strip()
         temp_unix = session.run(["winepath", "-u", temp], timeout=60).stdout.decode().strip()
         work = os.path.join(temp_unix, WORKING_FOLDER)
+        shutil.rmtree(work, ignore_errors=True)  # so that setup.exe appears anew
         setup_log = session.unix_path(SETUP_LOG)
         if os.path.exists(setup_log):
             os.remove(setup_log)
 
-        print(f"demo: server http://127.0.0.1:80/ "
+        print(f"demo: nginx with server/nginx/korvane.conf on http://127.0.0.1:80/, {RATE_LIMIT} "
               f"({'private network namespace' if private_network else 'machine loopback'}), "
               f"display {session.display}{'' if display else ' (Xvfb)'}", flush=True)
         server.reset(replies)
+        print(f"demo: scripts/publish.sh laid the release out under {server.root}", flush=True)
         installer = session.spawn_logged([args.installer])
         if not display:
-            # The window opens before the first request; give it a moment to paint.
-            if wait_for(lambda: server.requests or installer.process.poll() is not None, 60) \
-                    and installer.process.poll() is None:
+            # The window opens before setup.exe is created; give it a moment to paint.
+            if wait_for(lambda: os.path.exists(os.path.join(work, SETUP_NAME)) or installer.process.poll() is not None,
+                        60) and installer.process.poll() is None:
                 time.sleep(0.8)
                 screenshot = os.path.join(args.out, "progress.png")
                 session.screenshot(screenshot)
         exit_code, timed_out = installer.wait(300)
         requests = server.requests
 
-    print("\nRequests, in order:")
+    print("\nRequests, in order (nginx's access log):")
     for request in requests:
         size = len(replies[request.path].body) if request.path in replies else None
         print(f"  {request.method} {request.path}  User-Agent: {request.user_agent}  "

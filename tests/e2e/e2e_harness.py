@@ -2,9 +2,10 @@
 and collects what it did.
 
 stage() is the one way the tests, the demo and the benchmark set up: a Wine
-prefix (made when missing), a Wine session on it and the fault-injecting
-server on 127.0.0.1:80, inside the private network of
-enter_private_network(), which each program enters first.
+prefix (made when missing), a Wine session on it and a download server on
+127.0.0.1:80 (the fault-injecting one, or nginx with the shipped server
+block), inside the private network of enter_private_network(), which each
+program enters first.
 
 One scenario (InstallerRunner.run): reset the temporary folder and the setup
 program's log, give the server the replies (or take it down), start the UI
@@ -124,11 +125,13 @@ def port_80_listening() -> bool:
 
 
 class Stage:
-    """A Wine session and the local download server on 127.0.0.1:80."""
+    """A Wine session and a local download server on 127.0.0.1:80, made by make_server (a
+    FaultServer, or anything with its start, reset, requests and stop)."""
 
-    def __init__(self, session: WineSession):
+    def __init__(self, session: WineSession, make_server: Callable = FaultServer):
         self.session = session
-        self.server = FaultServer().start()
+        self._make_server = make_server
+        self.server = make_server().start()
 
     @contextlib.contextmanager
     def server_down(self) -> Iterator[None]:
@@ -139,17 +142,18 @@ class Stage:
                 raise RuntimeError("something else listens on 127.0.0.1:80; the unreachable case needs it free")
             yield
         finally:
-            self.server = FaultServer().start()
+            self.server = self._make_server().start()
 
 
 @contextlib.contextmanager
-def stage(prefix: str, wine: Wine, display: Optional[str] = None, fresh_prefix: bool = False) -> Iterator[Stage]:
+def stage(prefix: str, wine: Wine, display: Optional[str] = None, fresh_prefix: bool = False,
+          make_server: Callable = FaultServer) -> Iterator[Stage]:
     """A Wine session on prefix (made first when missing, or anew) and the server; both ended on exit."""
     if fresh_prefix or not os.path.isdir(os.path.join(prefix, "drive_c")):
         create_prefix(prefix, wine)
     session = WineSession(prefix, wine, display)
     try:
-        started = Stage(session)
+        started = Stage(session, make_server)
         try:
             yield started
         finally:

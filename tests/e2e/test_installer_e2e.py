@@ -27,8 +27,9 @@ from e2e_harness import CWD, DEFAULT_TEMP, InstallerRunner, Run, enter_private_n
 from expected import (BAR_RANGE, CONTENT, CONTENTS_FOLDER, DIALOG_EXSTYLE, DIALOG_STYLE, DIALOG_TEXT,  # noqa: E402
                       DS_3DLOOK, ERROR_TEXT, ICON_STYLE, IDC_APP_ICON, IDC_PROGRESS, IDOK, SETUP_NAME, SETUP_PATH,
                       TEXT_STYLE, TITLE, WORKING_FOLDER, WS_CHILD, WS_CLIPSIBLINGS, WS_EX_CONTROLPARENT, WS_VISIBLE)
-from fault_server import Reply, error_page  # noqa: E402
-from wine_session import Wine, create_prefix  # noqa: E402
+from fault_server import FaultServer, Reply, error_page  # noqa: E402
+from nginx_server import NginxServer, write_release  # noqa: E402
+from wine_session import PROJECT, PROXY_VARIABLES, Wine, create_prefix  # noqa: E402
 
 ARGS = argparse.Namespace()
 BAR_MAX = BAR_RANGE[1]
@@ -84,9 +85,13 @@ class InstallerTestCase(unittest.TestCase):
         return Wine.for_arch(ARGS.wine_arch)
 
     @classmethod
+    def make_server(cls):
+        return FaultServer()
+
+    @classmethod
     def setUpClass(cls):
         # Ended also when a subclass's setUpClass fails after this point.
-        cls.stage = cls.enterClassContext(stage(ARGS.prefix, cls.wine()))
+        cls.stage = cls.enterClassContext(stage(ARGS.prefix, cls.wine(), make_server=cls.make_server))
         cls.session = cls.stage.session
         cls.runner = InstallerRunner(cls.stage, ARGS.installer, ARGS.ui_reader,
                                      os.path.join(ARGS.artifacts, cls.__name__))
@@ -492,6 +497,28 @@ class ProgressWindowTest(InstallerTestCase):
         seen = set(v for values in positions(run) for v in values)
         self.assertGreater(len(seen & set(setup_steps)), len(setup_steps) // 2,
                            "the window is pumped after every chunk\n" + run.describe())
+
+
+class DownloadServerTest(InstallerTestCase):
+    """nginx with the shipped server block, serving a release that publish.sh laid out."""
+
+    @classmethod
+    def make_server(cls):
+        return NginxServer(os.path.join(ARGS.artifacts, cls.__name__, "nginx"))
+
+    def test_published_release_passes_the_check_and_installs(self):
+        replies = standard_replies()
+        release = os.path.join(ARGS.artifacts, self.__class__.__name__, "release")
+        shutil.rmtree(release, ignore_errors=True)
+        write_release(replies, release)
+        self.stage.server.publish(release)
+        check = subprocess.run([os.path.join(PROJECT, "scripts", "check-server.sh"), ARGS.installer,
+                                "--release", release], capture_output=True, text=True,
+                               env={k: v for k, v in os.environ.items() if k not in PROXY_VARIABLES})
+        self.assertEqual(check.returncode, 0, check.stdout + check.stderr)
+        run = self.runner.run(replies)
+        self.assert_succeeded(run)
+        self.assert_downloaded(run, replies)
 
 
 def run_test_groups(existing: Sequence[str], required: Sequence[str] = ("artifacts",)):
