@@ -207,6 +207,14 @@ def create_prefix(prefix: str, wine: Wine, timeout: float = 300):
         for key, name, kind, value in settings:
             subprocess.run(wine.loader_command(["reg", "add", key, "/v", name, "/t", kind, "/d", value, "/f"]),
                            check=True, timeout=timeout, **quiet)
+        if wine.emulated:
+            # No debugger: emulated, an unhandled exception would start winedbg,
+            # itself emulated, and the program has been seen to stay frozen until
+            # its time limit. Without one it ends at once, with Wine's one-line report.
+            for view in ("", r"\Wow6432Node"):
+                subprocess.run(wine.loader_command(["reg", "delete", rf"HKLM\Software{view}\Microsoft\Windows NT"
+                                                    r"\CurrentVersion\AeDebug", "/v", "Debugger", "/f"]),
+                               check=True, timeout=timeout, **quiet)
         subprocess.run(wine.server_command(["-w"]), timeout=timeout, **quiet)
     finally:
         xvfb.stop()
