@@ -14,12 +14,12 @@ import json
 import os
 import re
 import signal
-import socket
 import subprocess
 import tempfile
 import time
 from typing import Dict, List
 
+from e2e_harness import port_80_listening
 from fault_server import Reply, Request
 from wine_session import PROJECT, wait_for
 
@@ -75,7 +75,8 @@ http {{
                                          "-c", os.path.join(self.folder, "nginx.conf")],
                                         stdout=subprocess.DEVNULL, stderr=subprocess.PIPE,
                                         preexec_fn=_end_with_parent)
-        if not wait_for(lambda: self.process.poll() is not None or _listening(), 10) or self.process.poll() is not None:
+        started = wait_for(lambda: self.process.poll() is not None or port_80_listening(), 10)
+        if not started or self.process.poll() is not None:
             error = self.process.stderr.read().decode(errors="replace") if self.process.poll() is not None else ""
             self.stop()
             raise RuntimeError(f"nginx did not start: {error}")
@@ -143,9 +144,3 @@ def _end_with_parent():
     """nginx ends with the program that started it, however that ends."""
     PR_SET_PDEATHSIG = 1
     ctypes.CDLL(None, use_errno=True).prctl(PR_SET_PDEATHSIG, signal.SIGTERM)
-
-
-def _listening() -> bool:
-    with socket.socket() as probe:
-        probe.settimeout(1)
-        return probe.connect_ex(("127.0.0.1", 80)) == 0
