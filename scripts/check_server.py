@@ -46,7 +46,6 @@ REDIRECTS = (301, 302, 303, 307, 308)
 
 @dataclass
 class Answer:
-    url: str
     status: int = 0
     headers: dict = field(default_factory=dict)  # names in lower case
     body: bytes = b""
@@ -60,7 +59,7 @@ def proxy_for(host: str) -> Optional[str]:
 
 def fetch_once(url: str) -> Answer:
     """One GET of url, the whole answer read until the server closes."""
-    answer = Answer(url)
+    answer = Answer()
     parts = urllib.parse.urlsplit(url)
     proxy = proxy_for(parts.hostname or "")
     if proxy:
@@ -167,7 +166,7 @@ def main() -> int:
     for release_path, url_path in layout.files():
         url = f"http://{layout.host}{url_path}"
         expected = None
-        answer = Answer(url)
+        answer = Answer()
         if args.release:
             try:
                 with open(os.path.join(args.release, release_path), "rb") as f:

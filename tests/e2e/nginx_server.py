@@ -15,17 +15,22 @@ import os
 import re
 import signal
 import subprocess
+import sys
 import tempfile
 import time
-from typing import Dict, List
+from typing import Dict, List, Optional
 
 from e2e_harness import port_80_listening
 from fault_server import Reply, Request
-from wine_session import PROJECT, wait_for
+from wine_session import PROJECT, PROXY_VARIABLES, wait_for
+
+sys.path.insert(0, os.path.join(PROJECT, "scripts"))
+from release_layout import from_sources  # noqa: E402
 
 NGINX = "/usr/sbin/nginx"
 SERVER_BLOCK = os.path.join(PROJECT, "server", "nginx", "korvane.conf")
 PUBLISH = os.path.join(PROJECT, "scripts", "publish.sh")
+CHECK_SERVER = os.path.join(PROJECT, "scripts", "check-server.sh")
 LOG_FORMAT = ('{"method":"$request_method","path":"$request_uri","version":"$server_protocol",'
               '"agent":"$http_user_agent","host":"$http_host","status":"$status"}')
 
@@ -131,13 +136,22 @@ http {{
 def write_release(replies: Dict[str, Reply], folder: str):
     """A release folder as publish.sh takes it (setup.exe, the content files at their list paths)
     holding the replies' bodies; only plain, whole answers, as nginx serves files."""
+    release_paths = {url_path: release_path for release_path, url_path in from_sources().files()}
     for path, reply in replies.items():
         if (reply.status, reply.framing, reply.reset_after, reply.cut_after) != (200, "length", None, None):
             raise ValueError(f"{path}: nginx serves files whole, with status 200")
-        local = os.path.join(folder, re.sub(r"^/(archives/app|zq/res)/", "", path))
-        os.makedirs(os.path.dirname(local) or folder, exist_ok=True)
+        local = os.path.join(folder, release_paths[path])
+        os.makedirs(os.path.dirname(local), exist_ok=True)
         with open(local, "wb") as f:
             f.write(reply.body)
+
+
+def check_server(installer: str, release: Optional[str] = None) -> subprocess.CompletedProcess:
+    """scripts/check-server.sh on installer (and the release folder), asking directly as Wine's
+    installer does here: without the proxy variables of this environment."""
+    command = [CHECK_SERVER, installer] + (["--release", release] if release else [])
+    return subprocess.run(command, capture_output=True, text=True,
+                          env={name: value for name, value in os.environ.items() if name not in PROXY_VARIABLES})
 
 
 def _end_with_parent():

@@ -7,7 +7,6 @@ while the same server without the fault passes.
 
 import argparse
 import os
-import subprocess
 import sys
 import tempfile
 import unittest
@@ -17,8 +16,7 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from e2e_harness import enter_private_network  # noqa: E402
 from expected import CONTENT, SETUP_PATH  # noqa: E402
 from fault_server import FaultServer, Reply  # noqa: E402
-from nginx_server import write_release  # noqa: E402
-from wine_session import PROJECT, PROXY_VARIABLES  # noqa: E402
+from nginx_server import check_server, write_release  # noqa: E402
 
 ARGS = argparse.Namespace()
 GOOD = {"Cache-Control": "no-cache", "ETag": '"r1"'}
@@ -39,13 +37,10 @@ class CheckServerTest(unittest.TestCase):
 
     def check(self, served, release=None):
         self.server.reset(served)
-        command = [os.path.join(PROJECT, "scripts", "check-server.sh"), ARGS.installer]
         with tempfile.TemporaryDirectory() as folder:
             if release is not None:
                 write_release(release, folder)
-                command += ["--release", folder]
-            done = subprocess.run(command, capture_output=True, text=True,
-                                  env={k: v for k, v in os.environ.items() if k not in PROXY_VARIABLES})
+            done = check_server(ARGS.installer, folder if release is not None else None)
         return done.returncode, {line.split()[0]: line for line in done.stdout.splitlines() if line.startswith("http://")}
 
     def test_each_rule_fails_on_its_own(self):

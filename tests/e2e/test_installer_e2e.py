@@ -28,8 +28,8 @@ from expected import (BAR_RANGE, CONTENT, CONTENTS_FOLDER, DIALOG_EXSTYLE, DIALO
                       DS_3DLOOK, ERROR_TEXT, ICON_STYLE, IDC_APP_ICON, IDC_PROGRESS, IDOK, SETUP_NAME, SETUP_PATH,
                       TEXT_STYLE, TITLE, WORKING_FOLDER, WS_CHILD, WS_CLIPSIBLINGS, WS_EX_CONTROLPARENT, WS_VISIBLE)
 from fault_server import FaultServer, Reply, error_page  # noqa: E402
-from nginx_server import NginxServer, write_release  # noqa: E402
-from wine_session import PROJECT, PROXY_VARIABLES, Wine, create_prefix  # noqa: E402
+from nginx_server import NginxServer, check_server, write_release  # noqa: E402
+from wine_session import Wine, create_prefix  # noqa: E402
 
 ARGS = argparse.Namespace()
 BAR_MAX = BAR_RANGE[1]
@@ -512,9 +512,7 @@ class DownloadServerTest(InstallerTestCase):
         shutil.rmtree(release, ignore_errors=True)
         write_release(replies, release)
         self.stage.server.publish(release)
-        check = subprocess.run([os.path.join(PROJECT, "scripts", "check-server.sh"), ARGS.installer,
-                                "--release", release], capture_output=True, text=True,
-                               env={k: v for k, v in os.environ.items() if k not in PROXY_VARIABLES})
+        check = check_server(ARGS.installer, release)
         self.assertEqual(check.returncode, 0, check.stdout + check.stderr)
         run = self.runner.run(replies)
         self.assert_succeeded(run)
